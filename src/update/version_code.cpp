@@ -1,0 +1,14 @@
+#include "update/version_code.h"
+
+version_code version_code_from_file_version(std::uint32_t file_version_ms,
+                                            std::uint32_t file_version_ls) {
+    const auto major = static_cast<version_code>(file_version_ms >> 16);
+    const auto minor = static_cast<version_code>(file_version_ms & 0xFFFFu);
+    const auto build = static_cast<version_code>(file_version_ls >> 16);
+    return major * 100 + minor * 10 + build;
+}
+
+std::wstring version_text(version_code version) {
+    return std::to_wstring(version / 100) + L"." + std::to_wstring((version / 10) % 10) + L"." +
+           std::to_wstring(version % 10);
+}

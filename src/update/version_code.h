@@ -1,0 +1,15 @@
+#pragma once
+// Version numbers as the updater compares and shows them. No Win32 here, so
+// that this can be built and fuzzed natively.
+#include <cstdint>
+#include <string>
+
+// major*100 + minor*10 + build; 0 means no version is known.
+using version_code = std::int32_t;
+
+// Components above 9 are not carried into their own digit: 1.12.3 gives 223.
+version_code version_code_from_file_version(std::uint32_t file_version_ms,
+                                            std::uint32_t file_version_ls);
+
+// major.minor.build, e.g. 1234 -> "12.3.4", 45 -> "0.4.5".
+std::wstring version_text(version_code version);

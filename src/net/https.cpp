@@ -1,0 +1,139 @@
+#include "net/https.h"
+
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+#include "common/messages.h"
+#include "net/missing_file_marker.h"
+#include "net/widen_string.h"
+
+namespace {
+
+constexpr wchar_t user_agent[] = L"OmBryUpdater";
+constexpr int timeout_ms = 10000;
+constexpr INTERNET_PORT https_port = 443;
+
+// Older systems whose WinHTTP still defaults to TLS 1.0 could reach no current
+// host without this; a system that refuses the option keeps its default.
+void allow_modern_tls(HINTERNET session) {
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
+                      WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+}
+
+// The session's time-outs do not bound the wait for the response headers
+// (90 s on Windows, no limit under Wine); only this per-request option does.
+void bound_response_wait(HINTERNET request) {
+    DWORD timeout = timeout_ms;
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof timeout);
+}
+
+bool query_number_header(HINTERNET request, DWORD info_level, DWORD& value) {
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    if (!WinHttpQueryHeaders(request, info_level | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                             &number, &size, WINHTTP_NO_HEADER_INDEX))
+        return false;
+    value = number;
+    return true;
+}
+
+bool append_bytes(std::vector<char>& data, const char* bytes, std::size_t count) {
+    try {
+        data.insert(data.end(), bytes, bytes + count);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+void report_progress(const data_response_t& response, WPARAM total, LPARAM current) {
+    if (response.hwnd != nullptr) SendMessageW(response.hwnd, UM_DOWNLOAD_PROGRESS, total, current);
+}
+
+// Reads the body of a sent request chunk by chunk into response.data.
+bool read_body(HINTERNET request, DWORD content_length, data_response_t& response) {
+    // A body that stops short of the length its own response declared was cut
+    // off, even where WinHTTP reports the early close as a normal end.
+    DWORD declared_length = 0;
+    const bool has_declared_length = query_number_header(request, WINHTTP_QUERY_CONTENT_LENGTH, declared_length);
+    for (;;) {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available)) return false;
+        if (available == 0) return !has_declared_length || response.data.size() >= declared_length;
+
+        const std::unique_ptr<char[]> chunk(new (std::nothrow) char[std::size_t{available} + 1]());
+        if (!chunk) return false;
+        DWORD read = 0;
+        if (!WinHttpReadData(request, chunk.get(), available, &read)) return false;
+        if (begins_with_missing_file_marker(std::string_view(chunk.get(), read))) return false;
+        if (!append_bytes(response.data, chunk.get(), read)) return false;
+        report_progress(response, content_length, static_cast<LPARAM>(response.data.size()));
+    }
+}
+
+bool fetch_body(const char* url, data_response_t& response) {
+    DWORD content_length = 0;
+    if (!query_content_length(url, content_length)) return false;
+
+    scoped_internet session, connection, request;
+    if (!open_https_request(widen_string(url), session, connection, request)) return false;
+    if (!WinHttpReceiveResponse(request.get(), nullptr)) return false;
+    return read_body(request.get(), content_length, response);
+}
+
+}  // namespace
+
+BOOL open_https_request(const std::wstring& url, scoped_internet& session, scoped_internet& connection,
+                        scoped_internet& request) {
+    request.reset();
+    connection.reset();
+    session.reset();
+
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return FALSE;
+
+    session.reset(WinHttpOpen(user_agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                              WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) return FALSE;
+    WinHttpSetTimeouts(session.get(), timeout_ms, timeout_ms, timeout_ms, timeout_ms);
+    allow_modern_tls(session.get());
+
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    connection.reset(WinHttpConnect(session.get(), host.c_str(), https_port, 0));
+    if (!connection) return FALSE;
+
+    const std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+    const wchar_t* accept_types[] = {L"*/*", nullptr};
+    request.reset(WinHttpOpenRequest(connection.get(), L"", path.c_str(), nullptr, WINHTTP_NO_REFERER, accept_types,
+                                     WINHTTP_FLAG_SECURE));
+    if (!request) return FALSE;
+    bound_response_wait(request.get());
+    return WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+}
+
+bool query_content_length(const char* url, DWORD& content_length) {
+    scoped_internet session, connection, request;
+    return open_https_request(widen_string(url), session, connection, request) &&
+           WinHttpReceiveResponse(request.get(), nullptr) &&
+           query_number_header(request.get(), WINHTTP_QUERY_CONTENT_LENGTH, content_length);
+}
+
+bool download_to_memory(const char* url, data_response_t& response) {
+    response.data.clear();
+    const bool complete = fetch_body(url, response);
+    if (complete) {
+        report_progress(response, 100, 100);
+    } else {
+        report_progress(response, static_cast<WPARAM>(-1), 0);
+    }
+    return complete;
+}

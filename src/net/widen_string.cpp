@@ -1,0 +1,11 @@
+#include "net/widen_string.h"
+
+std::wstring widen_string(std::string bytes) {
+    std::wstring wide;
+    wide.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto sign_extended = static_cast<short>(static_cast<signed char>(byte));
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned short>(sign_extended)));
+    }
+    return wide;
+}

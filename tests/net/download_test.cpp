@@ -1,0 +1,400 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "common/messages.h"
+#include "net/https.h"
+#include "net/missing_file_marker.h"
+#include "net/widen_string.h"
+#include "release_host.h"
+
+namespace {
+
+struct report {
+    WPARAM total;
+    LPARAM current;
+    std::size_t bytes_held;  // response.data.size() while the report was handled
+};
+
+constexpr WPARAM failure_total = static_cast<WPARAM>(-1);
+
+// A real window on the test thread that records every progress report, while
+// the download runs on a worker thread as it does behind the dialog.
+class report_window {
+public:
+    explicit report_window(const data_response_t& watched) : watched_(watched) {
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = &report_window::procedure;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"ombup_test_report_window";
+        RegisterClassW(&window_class);
+        hwnd_ = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                window_class.hInstance, this);
+    }
+    ~report_window() { DestroyWindow(hwnd_); }
+
+    HWND hwnd() const { return hwnd_; }
+    const std::vector<report>& reports() const { return reports_; }
+
+private:
+    static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_NCCREATE) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<report_window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message == UM_DOWNLOAD_PROGRESS && self != nullptr) {
+            self->reports_.push_back({wparam, lparam, self->watched_.data.size()});
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+
+    const data_response_t& watched_;
+    HWND hwnd_ = nullptr;
+    std::vector<report> reports_;
+};
+
+struct download_run {
+    bool result = false;
+    std::vector<report> reports;
+    double seconds = 0;
+};
+
+download_run download_with_window(const std::string& url, data_response_t& response) {
+    download_run run;
+    report_window window(response);
+    response.hwnd = window.hwnd();
+    std::atomic<bool> done{false};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread worker([&] {
+        run.result = download_to_memory(url.c_str(), response);
+        done = true;
+        PostMessageW(window.hwnd(), WM_NULL, 0, 0);
+    });
+    MSG message;
+    while (!done && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    worker.join();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.reports = window.reports();
+    return run;
+}
+
+download_run download_with_window(const std::string& url) {
+    data_response_t response;
+    return download_with_window(url, response);
+}
+
+// Every report before the last is progress: the probe's length, the bytes held.
+void expect_progress_reports(const std::vector<report>& reports, WPARAM total) {
+    ASSERT_FALSE(reports.empty());
+    std::size_t previous = 0;
+    for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "report " << i);
+        EXPECT_EQ(reports[i].total, total);
+        EXPECT_EQ(static_cast<std::size_t>(reports[i].current), reports[i].bytes_held);
+        EXPECT_GT(reports[i].bytes_held, previous);
+        previous = reports[i].bytes_held;
+    }
+}
+
+void expect_success_end(const std::vector<report>& reports) {
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().total, 100u);
+    EXPECT_EQ(reports.back().current, 100);
+}
+
+void expect_failure_end(const std::vector<report>& reports) {
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().total, failure_total);
+    EXPECT_EQ(reports.back().current, 0);
+}
+
+std::string as_string(const std::vector<char>& data) { return std::string(data.begin(), data.end()); }
+
+TEST(WidenString, SignExtendsEveryByteAndKeepsZeroBytes) {
+    const std::wstring wide = widen_string(std::string("a\xE9\0\x7F\x80\xFF/", 7));
+    ASSERT_EQ(wide.size(), 7u);
+    EXPECT_EQ(wide[0], L'a');
+    EXPECT_EQ(static_cast<unsigned>(wide[1]), 0xFFE9u);
+    EXPECT_EQ(static_cast<unsigned>(wide[2]), 0u);
+    EXPECT_EQ(static_cast<unsigned>(wide[3]), 0x7Fu);
+    EXPECT_EQ(static_cast<unsigned>(wide[4]), 0xFF80u);
+    EXPECT_EQ(static_cast<unsigned>(wide[5]), 0xFFFFu);
+    EXPECT_EQ(wide[6], L'/');
+    EXPECT_EQ(widen_string(host_url("/a/b.txt")), L"https://localhost/a/b.txt");
+}
+
+TEST(MissingFileMarker, MatchesAtTheStartOfAChunkInAnyLetterCase) {
+    EXPECT_TRUE(begins_with_missing_file_marker("404: not found"));
+    EXPECT_TRUE(begins_with_missing_file_marker("404: Not Found\n<html>"));
+    EXPECT_TRUE(begins_with_missing_file_marker("404: NOT fOUND"));
+    EXPECT_FALSE(begins_with_missing_file_marker("404: not foun"));
+    EXPECT_FALSE(begins_with_missing_file_marker(" 404: not found"));
+    EXPECT_FALSE(begins_with_missing_file_marker("404:  not found"));
+    EXPECT_FALSE(begins_with_missing_file_marker(std::string_view("404: not\0found", 14)));
+    EXPECT_FALSE(begins_with_missing_file_marker("404; not found"));
+    EXPECT_FALSE(begins_with_missing_file_marker(""));
+}
+
+TEST(OnTheWire, EveryFileIsFetchedWithTwoIdenticalGets) {
+    const std::string path = test_path("OmBry64.exe");
+    serve(path, patterned_bytes(5000));
+    data_response_t response;
+    ASSERT_TRUE(download_to_memory(host_url(path).c_str(), response));
+
+    const std::vector<host_request> requests = requests_to(path);
+    ASSERT_EQ(requests.size(), 2u);
+    for (const host_request& request : requests) {
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.user_agent, "OmBryUpdater");
+        EXPECT_EQ(request.accept, "*/*");
+        EXPECT_EQ(request.host, "localhost");
+        EXPECT_FALSE(request.has_body);
+        EXPECT_TRUE(request.tls);
+        EXPECT_EQ(request.port, 443);
+    }
+}
+
+TEST(OnTheWire, ThePortInTheUrlIsNotUsed) {
+    const std::string path = test_path("file.bin");
+    serve(path, "some bytes");
+    data_response_t response;
+    EXPECT_TRUE(download_to_memory(("https://localhost:8443" + path).c_str(), response));
+    EXPECT_EQ(as_string(response.data), "some bytes");
+    const std::vector<host_request> requests = requests_to(path);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].port, 443);
+}
+
+TEST(OnTheWire, AnHttpUrlStillGoesOverTlsTo443) {
+    const std::string path = test_path("file.bin");
+    serve(path, "plain");
+    data_response_t response;
+    EXPECT_TRUE(download_to_memory(("http://localhost:8080" + path).c_str(), response));
+    EXPECT_EQ(as_string(response.data), "plain");
+    const std::vector<host_request> requests = requests_to(path);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(requests[1].tls);
+    EXPECT_EQ(requests[1].port, 443);
+}
+
+TEST(OnTheWire, AnEmptyOrMalformedUrlOpensNothing) {
+    for (const wchar_t* url : {L"", L"not a url", L"ftp://localhost/x", L"https://"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(url)));
+        scoped_internet session, connection, request;
+        EXPECT_FALSE(open_https_request(url, session, connection, request));
+        EXPECT_FALSE(session);
+        EXPECT_FALSE(connection);
+        EXPECT_FALSE(request);
+    }
+    data_response_t response;
+    response.data = {'o', 'l', 'd'};
+    EXPECT_FALSE(download_to_memory("", response));
+    EXPECT_TRUE(response.data.empty());
+}
+
+TEST(QueryContentLength, AZeroLengthPasses) {
+    const std::string path = test_path("empty.txt");
+    serve(path, "");
+    DWORD length = 77;
+    EXPECT_TRUE(query_content_length(host_url(path).c_str(), length));
+    EXPECT_EQ(length, 0u);
+}
+
+TEST(QueryContentLength, AResponseWithoutTheHeaderFailsAndLeavesTheValue) {
+    for (const char* framing : {"chunked", "close"}) {
+        SCOPED_TRACE(framing);
+        const std::string path = test_path(std::string(framing) + ".bin");
+        serve(path, patterned_bytes(3000), std::string("{\"framing\": \"") + framing + "\"}");
+        DWORD length = 77;
+        EXPECT_FALSE(query_content_length(host_url(path).c_str(), length));
+        EXPECT_EQ(length, 77u);
+        EXPECT_EQ(requests_to(path).size(), 1u);
+    }
+}
+
+TEST(QueryContentLength, AnErrorPageWithALengthPasses) {
+    const std::string path = test_path("missing.exe");  // the host answers 404 with "404: Not Found"
+    DWORD length = 0;
+    EXPECT_TRUE(query_content_length(host_url(path).c_str(), length));
+    EXPECT_EQ(length, 14u);
+}
+
+TEST(Download, ReportsEveryChunkThenCompletion) {
+    const std::string path = test_path("OmBry64.exe");
+    const std::string bytes = patterned_bytes(200000);
+    serve(path, bytes, R"({"body": {"chunks": [1000, 50000, 70000]}})");
+    data_response_t response;
+    const download_run run = download_with_window(host_url(path), response);
+
+    EXPECT_TRUE(run.result);
+    EXPECT_EQ(as_string(response.data), bytes);
+    // At least one report per flushed piece, each for a longer body, the last
+    // progress report at the full size, then the end report.
+    ASSERT_GE(run.reports.size(), 5u);
+    expect_progress_reports(run.reports, bytes.size());
+    EXPECT_EQ(run.reports[0].bytes_held, 1000u);
+    EXPECT_EQ(run.reports[run.reports.size() - 2].bytes_held, bytes.size());
+    expect_success_end(run.reports);
+}
+
+TEST(Download, AnEmptyFileSucceedsWithTheEndReportAlone) {
+    const std::string path = test_path("empty.txt");
+    serve(path, "");
+    data_response_t response;
+    response.data = {'o', 'l', 'd'};
+    const download_run run = download_with_window(host_url(path), response);
+    EXPECT_TRUE(run.result);
+    EXPECT_TRUE(response.data.empty());
+    ASSERT_EQ(run.reports.size(), 1u);
+    expect_success_end(run.reports);
+}
+
+TEST(Download, WithoutContentLengthFailsAfterTheProbeAlone) {
+    for (const char* framing : {"chunked", "close"}) {
+        SCOPED_TRACE(framing);
+        const std::string path = test_path(std::string(framing) + ".exe");
+        serve(path, patterned_bytes(3000), std::string("{\"framing\": \"") + framing + "\"}");
+        data_response_t response;
+        response.data = {'o', 'l', 'd'};
+        const download_run run = download_with_window(host_url(path), response);
+        EXPECT_FALSE(run.result);
+        EXPECT_TRUE(response.data.empty());
+        ASSERT_EQ(run.reports.size(), 1u);
+        expect_failure_end(run.reports);
+        EXPECT_EQ(requests_to(path).size(), 1u);
+    }
+}
+
+TEST(Download, ABodyThatBeginsWithTheMissingFileMarkerFails) {
+    for (const char* body : {"404: not found", "404: NOT FOUND and more text after it", "404: Not Found"}) {
+        SCOPED_TRACE(body);
+        const std::string path = test_path("marked.exe");
+        serve(path, body);
+        data_response_t response;
+        const download_run run = download_with_window(host_url(path), response);
+        EXPECT_FALSE(run.result);
+        EXPECT_TRUE(response.data.empty());
+        ASSERT_EQ(run.reports.size(), 1u);
+        expect_failure_end(run.reports);
+    }
+    // The host's own answer for a file it does not have.
+    data_response_t response;
+    EXPECT_FALSE(download_with_window(host_url(test_path("absent.exe")), response).result);
+}
+
+TEST(Download, TheMarkerAtTheStartOfALaterChunkFailsAndKeepsTheEarlierChunks) {
+    const std::string path = test_path("OmBry64.exe");
+    const std::string first = patterned_bytes(4000);
+    serve(path, first + "404: Not Found" + patterned_bytes(3000), R"({"chunks": [4000]})");
+    data_response_t response;
+    const download_run run = download_with_window(host_url(path), response);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(as_string(response.data), first);
+    expect_progress_reports(run.reports, first.size() + 14 + 3000);
+    expect_failure_end(run.reports);
+}
+
+TEST(Download, TheMarkerInsideAChunkOrAfterAZeroByteIsData) {
+    const std::string path = test_path("OmBry64.exe");
+    const std::string bytes = std::string("x404: not found", 15) + std::string("\0" "404: not found", 15);
+    serve(path, bytes);
+    data_response_t response;
+    EXPECT_TRUE(download_to_memory(host_url(path).c_str(), response));
+    EXPECT_EQ(as_string(response.data), bytes);
+}
+
+TEST(Download, TheProbesLengthIsOnlyTheProgressTotal) {
+    const std::string path = test_path("OmBry64.exe");
+    const std::string body = patterned_bytes(30000, 3);
+    serve(path, body, R"({"probe": {"file": "short.bin"}})");
+    serve(test_path("short.bin"), patterned_bytes(1000, 9));
+    data_response_t response;
+    const download_run run = download_with_window(host_url(path), response);
+    EXPECT_TRUE(run.result);
+    EXPECT_EQ(as_string(response.data), body);
+    expect_progress_reports(run.reports, 1000);
+    expect_success_end(run.reports);
+}
+
+TEST(Download, TheHttpStatusIsNotExamined) {
+    const std::string path = test_path("error-page.html");
+    serve(path, "<html>server error</html>", R"({"status": 500})");
+    data_response_t response;
+    EXPECT_TRUE(download_to_memory(host_url(path).c_str(), response));
+    EXPECT_EQ(as_string(response.data), "<html>server error</html>");
+}
+
+TEST(Download, ABodyCutShortOfItsDeclaredLengthFails) {
+    const std::string path = test_path("OmBry64.exe");
+    const std::string bytes = patterned_bytes(100000);
+    serve(path, bytes, R"({"body": {"close_after": 60000}})");
+    data_response_t response;
+    const download_run run = download_with_window(host_url(path), response);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(as_string(response.data), bytes.substr(0, response.data.size()));
+    EXPECT_LE(response.data.size(), 60000u);
+    expect_failure_end(run.reports);
+}
+
+TEST(Download, ARecordWithAnEarlierBodyStartsEmpty) {
+    const std::string good = test_path("good.bin");
+    const std::string bad = test_path("chunked.bin");
+    serve(good, "first body");
+    serve(bad, "second body", R"({"framing": "chunked"})");
+    data_response_t response;
+    ASSERT_TRUE(download_to_memory(host_url(good).c_str(), response));
+    ASSERT_EQ(as_string(response.data), "first body");
+    EXPECT_FALSE(download_to_memory(host_url(bad).c_str(), response));
+    EXPECT_TRUE(response.data.empty());
+}
+
+TEST(Download, WithoutAWindowTheResultAloneTellsTheOutcome) {
+    const std::string path = test_path("cversion.txt");
+    serve(path, "251\n");
+    data_response_t response;
+    EXPECT_TRUE(download_to_memory(host_url(path).c_str(), response));
+    EXPECT_EQ(as_string(response.data), "251\n");
+    EXPECT_FALSE(download_to_memory(host_url(test_path("absent.txt")).c_str(), response));
+}
+
+// A server that accepts and never answers, and one that stops in mid-body,
+// each end the call within about the 10 s time-out.
+TEST(TimeOut, AServerThatNeverAnswersFailsTheProbe) {
+    const std::string path = test_path("stalled.exe");
+    serve(path, patterned_bytes(1000), R"({"stall_before_headers": 60})");
+    const download_run run = download_with_window(host_url(path));
+    EXPECT_FALSE(run.result);
+    expect_failure_end(run.reports);
+    EXPECT_GE(run.seconds, 9.0);
+    EXPECT_LT(run.seconds, 25.0);
+}
+
+TEST(TimeOut, ABodyRequestThatNeverGetsAnAnswerFails) {
+    const std::string path = test_path("stalled.exe");
+    serve(path, patterned_bytes(1000), R"({"body": {"stall_before_headers": 60}})");
+    const download_run run = download_with_window(host_url(path));
+    EXPECT_FALSE(run.result);
+    expect_failure_end(run.reports);
+    EXPECT_EQ(requests_to(path).size(), 2u);
+    EXPECT_GE(run.seconds, 9.0);
+    EXPECT_LT(run.seconds, 25.0);
+}
+
+TEST(TimeOut, ABodyThatStopsMidwayFails) {
+    const std::string path = test_path("stalled.exe");
+    const std::string bytes = patterned_bytes(100000);
+    serve(path, bytes, R"({"body": {"stall_after": 40000, "stall_seconds": 60}})");
+    data_response_t response;
+    const download_run run = download_with_window(host_url(path), response);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(as_string(response.data), bytes.substr(0, response.data.size()));
+    expect_failure_end(run.reports);
+    EXPECT_GE(run.seconds, 9.0);
+    EXPECT_LT(run.seconds, 25.0);
+}
+
+}  // namespace

@@ -31,7 +31,8 @@ std::string test_path(const std::string& name) {
     std::string test = std::string(info->test_suite_name()) + "." + info->name();
     for (char& c : test)
         if (c == '/') c = '_';
-    return "/t/" + test + "/" + name;
+    // The process id keeps a rerun of the same test apart from the last one.
+    return "/t/" + test + "-" + std::to_string(GetCurrentProcessId()) + "/" + name;
 }
 
 std::string host_url(const std::string& path) { return "https://localhost" + path; }

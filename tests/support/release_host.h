@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// A path on the host that belongs to the running test: /t/<Suite.Test>/<name>.
+// A path on the host that belongs to this run of the running test:
+// /t/<Suite.Test>-<process id>/<name>.
 std::string test_path(const std::string& name);
 
 // https://localhost + path

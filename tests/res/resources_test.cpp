@@ -290,7 +290,12 @@ TEST_P(ExecutableResources, AcceleratorsAreAltWithTheCharactersQuestionMarkAndSl
 
 // --- dialog templates ------------------------------------------------------------
 
-void expect_extended_header(const dialog_template_t& dialog, DWORD style, short cx, short cy, const wchar_t* caption) {
+// Reads a whole DLGTEMPLATEEX with nothing after it and checks its header;
+// both dialogs sit at (0, 0) and use the same font.
+void read_dialog_template(const std::string& bytes, DWORD style, short cx, short cy, const wchar_t* caption,
+                          dialog_template_t& dialog) {
+    ASSERT_TRUE(parse_dialog_template_ex(bytes, dialog)) << "not a whole DLGTEMPLATEEX";
+    EXPECT_EQ(dialog.size, bytes.size()) << "bytes after the last item";
     EXPECT_EQ(dialog.help_id, 0u);
     EXPECT_EQ(dialog.ex_style, 0u);
     EXPECT_EQ(dialog.style, style) << std::hex << dialog.style;
@@ -309,13 +314,10 @@ void expect_extended_header(const dialog_template_t& dialog, DWORD style, short 
 }
 
 TEST_P(ExecutableResources, DownloadDialogTemplateIsExactlyAsDefined) {
-    const std::string bytes = resource(RT_DIALOG, IDD_DOWNLOAD);
     dialog_template_t dialog;
-    ASSERT_TRUE(parse_dialog_template_ex(bytes, dialog)) << "not a whole DLGTEMPLATEEX";
-    EXPECT_EQ(dialog.size, bytes.size()) << "bytes after the last item";
-
     // WS_POPUP | WS_CAPTION | DS_CENTER | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS, no WS_SYSMENU
-    expect_extended_header(dialog, 0x80C008C8, 247, 56, L"Dowloading OmBry");
+    ASSERT_NO_FATAL_FAILURE(read_dialog_template(resource(RT_DIALOG, IDD_DOWNLOAD), 0x80C008C8, 247, 56,
+                                                 L"Dowloading OmBry", dialog));
     ASSERT_EQ(dialog.items.size(), 2u);
     EXPECT_EQ(dialog.items[0], (dialog_item_t{0, 0, 0x50010000, 98, 35, 50, 14, IDCANCEL, ordinal(0x0080),
                                               text(L"Cancel"), 0}));
@@ -324,13 +326,10 @@ TEST_P(ExecutableResources, DownloadDialogTemplateIsExactlyAsDefined) {
 }
 
 TEST_P(ExecutableResources, AboutDialogTemplateHasItsIconTextsAndOkButton) {
-    const std::string bytes = resource(RT_DIALOG, IDD_ABOUTBOX);
     dialog_template_t dialog;
-    ASSERT_TRUE(parse_dialog_template_ex(bytes, dialog)) << "not a whole DLGTEMPLATEEX";
-    EXPECT_EQ(dialog.size, bytes.size()) << "bytes after the last item";
-
     // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS
-    expect_extended_header(dialog, 0x80C800C8, 170, 62, L"About ombup");
+    ASSERT_NO_FATAL_FAILURE(read_dialog_template(resource(RT_DIALOG, IDD_ABOUTBOX), 0x80C800C8, 170, 62,
+                                                 L"About ombup", dialog));
     ASSERT_EQ(dialog.items.size(), 4u);
     const DWORD visible_child = WS_CHILD | WS_VISIBLE;
     const dialog_item_t& icon = dialog.items[0];

@@ -36,19 +36,11 @@ TEST(CloseBounds, AProductThatDoesNotAnswerIsGivenUpAfterTheTimeLimit) {
 TEST(CloseBounds, AStubbornProductKeepsItsFileSoTheWriteFailsAndItIsStartedAgain) {
     install_folder folder;
     const scoped_handle product = folder.start_product(1, "ignore-close\n");
-    const install_outcome_t outcome = install_through_driver(folder, new_product_file(), false, false);
-    EXPECT_EQ(outcome.exit_code, 0);
-    EXPECT_TRUE(outcome.write_error_shown);
-    EXPECT_TRUE(same_content(folder.product_exe(), old_product_file())) << "not the old product";
-    EXPECT_EQ(files_in(folder.path()), (std::vector<std::wstring>{L"OmBry64.exe", L"fake_product.cfg",
-                                                                   L"fake_product.log", L"install_driver.exe"}));
+    expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::failed);
 
     // Both close passes give up; the product was running, so it is started again.
-    ASSERT_TRUE(wait_until([&] {
-        const std::vector<std::string> log = folder.product_log();
-        return std::find(log.begin(), log.end(), "start [-r -s]") != log.end();
-    }));
-    const std::vector<std::string> log = folder.product_log();
+    const std::vector<std::string> log = product_log_of(folder, 2 * close_request_limit + 2);
+    ASSERT_EQ(log.size(), 2u * close_request_limit + 2);
     EXPECT_EQ(close_requests_in(log), 2u * close_request_limit);
     EXPECT_EQ(log.front(), "start []");
     EXPECT_EQ(log.back(), "start [-r -s]");

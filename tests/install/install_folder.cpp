@@ -40,6 +40,7 @@ install_folder::~install_folder() { end_processes_running(product_exe()); }
 
 scoped_handle install_folder::start_product(int windows, const std::string& more_settings) {
     write_file(path_ + L"\\fake_product.cfg", "windows=" + std::to_string(windows) + "\n" + more_settings);
+    product_started_ = true;
     scoped_handle product = start_program(L"\"" + product_exe() + L"\"");
     if (!product) {
         ADD_FAILURE() << "cannot start the product";
@@ -61,6 +62,11 @@ std::vector<std::string> install_folder::product_log() const {
         start = end + 1;
     }
     return lines;
+}
+
+std::vector<std::wstring> install_folder::expected_files() const {
+    if (!product_started_) return {L"OmBry64.exe", L"install_driver.exe"};
+    return {L"OmBry64.exe", L"fake_product.cfg", L"fake_product.log", L"install_driver.exe"};
 }
 
 scoped_handle install_folder::start_driver(const std::wstring& arguments) const {
@@ -115,4 +121,21 @@ install_outcome_t install_through_driver(const install_folder& folder, const std
     outcome.exit_code = wait_for_exit(driver);
     outcome.ms_after_ok = GetTickCount64() - pressed_at;
     return outcome;
+}
+
+void expect_installation(const install_folder& folder, const install_outcome_t& outcome, write_t write) {
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.write_error_shown, write == write_t::failed);
+    if (write == write_t::succeeded) {
+        EXPECT_TRUE(same_content(folder.product_exe(), new_product_file())) << "not the new product";
+    } else {
+        EXPECT_TRUE(same_content(folder.product_exe(), old_product_file())) << "not the old product";
+    }
+    EXPECT_EQ(files_in(folder.path()), folder.expected_files());
+}
+
+std::vector<std::string> product_log_of(const install_folder& folder, size_t lines) {
+    if (!wait_until([&] { return folder.product_log().size() >= lines; }))
+        ADD_FAILURE() << "the product's log did not reach " << lines << " lines";
+    return folder.product_log();
 }

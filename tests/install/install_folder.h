@@ -37,8 +37,13 @@ public:
     scoped_handle start_driver(const std::wstring& arguments) const;
     int run_driver(const std::wstring& arguments) const;
 
+    // The folder's files, if only the installation changed them: the driver,
+    // OmBry64.exe and, once the product was started, its settings and log.
+    std::vector<std::wstring> expected_files() const;
+
 private:
     std::wstring path_;
+    bool product_started_ = false;
 };
 
 struct install_outcome_t {
@@ -52,3 +57,13 @@ struct install_outcome_t {
 // owns them.
 install_outcome_t install_through_driver(const install_folder& folder, const std::wstring& bytes_file, bool p_flag,
                                          bool silent);
+
+// Checks what an installation left: the driver ended normally, the write
+// error was shown when the write failed and was not silent, OmBry64.exe holds
+// the new product only when the write succeeded, and no temporary file is left.
+enum class write_t { succeeded, failed, failed_silently };
+void expect_installation(const install_folder& folder, const install_outcome_t& outcome, write_t write);
+
+// The product's log once it has that many lines (the restarted product
+// writes in its own time); fails the test when it does not get there.
+std::vector<std::string> product_log_of(const install_folder& folder, size_t lines);

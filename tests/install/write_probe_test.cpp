@@ -8,12 +8,10 @@ namespace {
 constexpr int answered_true = 10;
 constexpr int answered_false = 20;
 
-const std::vector<std::wstring> installed_files = {L"OmBry64.exe", L"install_driver.exe"};
-
 TEST(WriteProbe, SucceedsAndLeavesNoFileBehind) {
     install_folder folder;
     EXPECT_EQ(folder.run_driver(L"probe"), answered_true);
-    EXPECT_EQ(files_in(folder.path()), installed_files);
+    EXPECT_EQ(files_in(folder.path()), folder.expected_files());
 }
 
 TEST(WriteProbe, EmptiesAndDeletesAnExistingProbeFile) {
@@ -33,7 +31,7 @@ TEST(WriteProbe, EmptiesAndDeletesAnExistingProbeFile) {
 TEST(WriteProbe, FailsWhereNoFileCanBeCreated) {
     install_folder folder(install_folder::read_only);
     EXPECT_EQ(folder.run_driver(L"probe"), answered_false);
-    EXPECT_EQ(files_in(folder.path()), installed_files);
+    EXPECT_EQ(files_in(folder.path()), folder.expected_files());
 }
 
 }  // namespace

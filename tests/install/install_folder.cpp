@@ -32,6 +32,8 @@ install_folder::install_folder(kind_t kind, const std::wstring& suffix) {
     } else {
         fill = path_ = fresh_test_folder(suffix);
     }
+    // Fresh also when a test is run again in the same sandbox.
+    for (const std::wstring& name : files_in(fill)) DeleteFileW((fill + L"\\" + name).c_str());
     copy_file(test_program_dir() + L"\\install_driver.exe", fill + L"\\install_driver.exe");
     copy_file(old_product_file(), fill + L"\\OmBry64.exe");
 }

@@ -1,0 +1,65 @@
+#include "ui_driver.h"
+
+#include "test_env.h"
+
+namespace {
+
+std::wstring window_text(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
+}
+
+}  // namespace
+
+HWND find_dialog(const std::wstring& caption) {
+    // A box is made visible only once its controls and texts are set.
+    const HWND dialog = FindWindowW(L"#32770", caption.c_str());
+    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms) {
+    HWND dialog = nullptr;
+    wait_until([&] { return (dialog = find_dialog(caption)) != nullptr; }, timeout_ms);
+    return dialog;
+}
+
+bool wait_until_gone(HWND window, DWORD timeout_ms) {
+    return wait_until([&] { return !IsWindow(window); }, timeout_ms);
+}
+
+std::wstring message_box_text(HWND box) { return window_text(GetDlgItem(box, 0xFFFF)); }
+
+HWND owner_window(HWND window) { return GetWindow(window, GW_OWNER); }
+
+std::wstring window_class_name(HWND window) {
+    wchar_t name[256];
+    const int length = GetClassNameW(window, name, 256);
+    return std::wstring(name, static_cast<size_t>(length > 0 ? length : 0));
+}
+
+bool has_control(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
+
+void press_button(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::vector<HWND> top_level_windows(const std::wstring& class_name, DWORD process_id) {
+    struct search_t {
+        const std::wstring* class_name;
+        DWORD process_id;
+        std::vector<HWND> found;
+    } search{&class_name, process_id, {}};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& search = *reinterpret_cast<search_t*>(parameter);
+            DWORD owner_process = 0;
+            GetWindowThreadProcessId(window, &owner_process);
+            if (owner_process == search.process_id && window_class_name(window) == *search.class_name)
+                search.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}

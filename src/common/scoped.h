@@ -77,3 +77,37 @@ struct memory_dc_traits {
     static void release(handle_type handle) { DeleteDC(handle); }
 };
 using scoped_memory_dc = scoped<memory_dc_traits>;
+
+// A window's client-area DC from GetDC, given back with ReleaseDC.
+class window_dc {
+public:
+    explicit window_dc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~window_dc() {
+        if (dc_ != nullptr) ReleaseDC(window_, dc_);
+    }
+    window_dc(const window_dc&) = delete;
+    window_dc& operator=(const window_dc&) = delete;
+
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Selects an object into a DC and puts the previous one back, so that the
+// object is no longer selected when its owner deletes it.
+class object_selection {
+public:
+    object_selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~object_selection() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    }
+    object_selection(const object_selection&) = delete;
+    object_selection& operator=(const object_selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};

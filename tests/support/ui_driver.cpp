@@ -14,9 +14,18 @@ std::wstring window_text(HWND window) {
 }  // namespace
 
 HWND find_dialog(const std::wstring& caption) {
-    // A box is made visible only once its controls and texts are set.
-    const HWND dialog = FindWindowW(L"#32770", caption.c_str());
-    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+    // FindWindowW compares titles without regard to case, and the updater's
+    // boxes say "OmBry" where the dialog's cancel question says "Ombry".
+    HWND found = nullptr;
+    for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+        // A box is made visible only once its controls and texts are set.
+        if (IsWindowVisible(window) && window_text(window) == caption) {
+            found = window;
+            break;
+        }
+    }
+    return found;
 }
 
 HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms) {

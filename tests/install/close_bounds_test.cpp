@@ -18,7 +18,7 @@ size_t close_requests_in(const std::vector<std::string>& log) {
 TEST(CloseBounds, AProductThatIgnoresTheRequestsGetsNoMoreThanTheLimit) {
     install_folder folder;
     const scoped_handle product = folder.start_product(1, "ignore-close\n");
-    EXPECT_EQ(folder.run_driver(L"close"), answered_true);
+    EXPECT_EQ(folder.run_updater(L"close"), answered_true);
     EXPECT_EQ(close_requests_in(folder.product_log()), static_cast<size_t>(close_request_limit));
     EXPECT_EQ(wait_for_exit(product, 0), -1) << "still running";
 }
@@ -27,7 +27,7 @@ TEST(CloseBounds, AProductThatDoesNotAnswerIsGivenUpAfterTheTimeLimit) {
     install_folder folder;
     const scoped_handle product = folder.start_product(1, "hang\n");
     const ULONGLONG started_at = GetTickCount64();
-    EXPECT_EQ(folder.run_driver(L"close"), answered_true);
+    EXPECT_EQ(folder.run_updater(L"close"), answered_true);
     const ULONGLONG elapsed = GetTickCount64() - started_at;
     EXPECT_GE(elapsed, close_time_limit_ms);
     EXPECT_LT(elapsed, close_time_limit_ms + 10000) << "gave up";

@@ -10,7 +10,7 @@ constexpr int answered_false = 20;
 
 TEST(WriteProbe, SucceedsAndLeavesNoFileBehind) {
     install_folder folder;
-    EXPECT_EQ(folder.run_driver(L"probe"), answered_true);
+    EXPECT_EQ(folder.run_updater(L"probe"), answered_true);
     EXPECT_EQ(files_in(folder.path()), folder.expected_files());
 }
 
@@ -22,7 +22,7 @@ TEST(WriteProbe, EmptiesAndDeletesAnExistingProbeFile) {
     const std::wstring second_name = folder.path() + L"\\second-name";
     ASSERT_TRUE(CreateHardLinkW(second_name.c_str(), probe.c_str(), nullptr));
 
-    EXPECT_EQ(folder.run_driver(L"probe"), answered_true);
+    EXPECT_EQ(folder.run_updater(L"probe"), answered_true);
     EXPECT_FALSE(file_exists(probe));
     EXPECT_TRUE(file_exists(second_name));
     EXPECT_EQ(read_file(second_name), "");
@@ -30,7 +30,7 @@ TEST(WriteProbe, EmptiesAndDeletesAnExistingProbeFile) {
 
 TEST(WriteProbe, FailsWhereNoFileCanBeCreated) {
     install_folder folder(install_folder::read_only);
-    EXPECT_EQ(folder.run_driver(L"probe"), answered_false);
+    EXPECT_EQ(folder.run_updater(L"probe"), answered_false);
     EXPECT_EQ(files_in(folder.path()), folder.expected_files());
 }
 

@@ -1,0 +1,355 @@
+// The real ombup.exe, run as its own process in a fresh install folder,
+// against the local release host and the fake product, with its boxes
+// answered by the dialog driver as a user would.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "common/messages.h"
+#include "product_folder.h"
+#include "release_host.h"
+#include "test_env.h"
+#include "ui_driver.h"
+
+namespace {
+
+const std::string release = "/ombry/master/release/";
+const std::string control_class = "___OMBUP___TRW___";
+const std::string no_owner = "none";
+const std::string caption = "OmBry - Auto update";
+
+const std::string question_64 = "OmBry64 có version 2.5.1 mới. Bạn có muốn cập nhật không ?";
+const std::string not_writable_text =
+    "Ombry không thể ghi dữ liệu ở vị trí hiện tại, vui lòng chuyển OmBry vào nơi có quyền ghi, "
+    "hoặc khởi động lại OmBry với quyền Administrator.";
+const std::string downloaded_text = "Tải thành công. Nhấn Ok để cập nhật";
+const std::string write_failed_text = "Không thể ghi file. Vui lòng kiểm tra lại.";
+const std::string connection_error_text = "Đã xảy ra lỗi trong quá trình kết nối.";
+const std::string invalid_arguments_text = "Có lỗi trong quá trình thực thi.";
+const std::string up_to_date_text = "Phiên bản đang sử dụng là mới nhất.";
+const std::string cancel_question = "Bạn có muốn dừng ?";
+
+std::wstring ombup_exe() { return build_dir() + L"\\ombup.exe"; }
+std::wstring fixture(const wchar_t* name) { return build_dir() + L"\\tests\\fixtures\\" + name; }
+
+// One step of the dialog driver's script: a box of the attempt.
+std::string box(const std::string& text, const std::string& owner, const std::string& action) {
+    return "caption=" + caption + " | owner=" + owner + " | text=" + text + " | action=" + action;
+}
+
+std::string download_dialog(const std::string& action) {
+    return "caption=Dowloading OmBry | owner=" + control_class + " | action=" + action;
+}
+
+std::string cancel_question_box(const std::string& action) {
+    return "caption=Ombry - Auto update | owner=#32770 | text=" + cancel_question + " | action=" + action;
+}
+
+struct run_t {
+    int exit_code = -1;
+    double seconds = 0;  // from the start to the updater's end
+};
+
+class EndToEnd : public testing::Test {
+protected:
+    void publish_version(const std::string& text) { serve(release + "cversion.txt", text); }
+    void publish_product(const std::wstring& file, const std::string& sidecar = "", const char* name = "OmBry64.exe") {
+        serve(release + name, read_file(file), sidecar);
+    }
+    static size_t requests_for(const char* name) { return requests_to(release + name).size(); }
+
+    // Runs the dialog driver on these steps; fails the test, with its reason,
+    // when a step did not go as written.
+    void answer(const std::vector<std::string>& steps) {
+        std::string script;
+        for (const std::string& step : steps) script += step + "\n";
+        const std::wstring base = fresh_test_folder(L"-driver") + L"\\driver";
+        write_file(base + L".txt", script);
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        const scoped_file output(CreateFileW((base + L".log").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output.get();
+        PROCESS_INFORMATION process{};
+        std::wstring command = L"\"" + fixture(L"dialog_driver.exe") + L"\" \"" + base + L".txt\"";
+        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                   &process));
+        const scoped_handle driver(process.hProcess);
+        CloseHandle(process.hThread);
+        const int exit_code = wait_for_exit(driver, 120000);
+        EXPECT_EQ(exit_code, 0) << read_file(base + L".log");
+    }
+
+    // Starts the updater, answers its boxes with the steps, and waits for it to end.
+    run_t run(const install_folder& folder, const std::wstring& arguments, const std::vector<std::string>& steps,
+              DWORD timeout_ms = 60000) {
+        run_t result;
+        const auto start = std::chrono::steady_clock::now();
+        const scoped_handle updater = folder.start_updater(arguments);
+        if (!updater) {
+            ADD_FAILURE() << "cannot start ombup.exe";
+            return result;
+        }
+        if (!steps.empty()) answer(steps);
+        result.exit_code = wait_for_exit(updater, timeout_ms);
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (result.exit_code == -1) {
+            HWND left = find_dialog(widen_utf8(caption));
+            ADD_FAILURE() << "ombup.exe did not end"
+                          << (left ? "; it shows \"" + narrow_utf8(message_box_text(left)) + "\"" : std::string());
+            end_processes_running(folder.updater_exe());
+        }
+        return result;
+    }
+
+    void expect_product_untouched(const install_folder& folder) {
+        EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
+        EXPECT_EQ(files_in(folder.path()), folder.expected_files());
+    }
+};
+
+TEST_F(EndToEnd, InvalidOptionsAreReportedWithoutAnyRequest) {
+    publish_version("251");
+    const size_t before = requests_for("cversion.txt");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    for (const wchar_t* line : {L"-f16 -v250", L"-f 64 -v 250", L"-F64 -v250", L"-f64 -v99", L"-f64"}) {
+        SCOPED_TRACE(narrow_utf8(line));
+        EXPECT_EQ(run(folder, line, {box(invalid_arguments_text, no_owner, "ok")}).exit_code, 0);
+    }
+    EXPECT_EQ(run(folder, L"-s -f16 -v250", {}).exit_code, 0);
+    EXPECT_EQ(requests_for("cversion.txt"), before);
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, AVersionFileThatCannotBeFetchedIsAConnectionError) {
+    unserve(release + "cversion.txt");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    EXPECT_EQ(run(folder, L"-f64 -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(run(folder, L"-f64 -v250 -s", {}).exit_code, 0);
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, UpToDate) {
+    publish_version("250\n");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    EXPECT_EQ(run(folder, L"-f64 -v250", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(run(folder, L"-s -f64 -v250", {}).exit_code, 0);
+    publish_version("249");
+    EXPECT_EQ(run(folder, L"-f64 -v250", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, AnsweringNoChangesNothing) {
+    publish_version("251");
+    publish_product(new_product_file());
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle product = folder.start_product(2);
+    const size_t downloads = requests_for("OmBry64.exe");
+    EXPECT_EQ(run(folder, L"-f64 -v250", {box(question_64, control_class, "no")}).exit_code, 0);
+    // Silent or not, the question is asked.
+    EXPECT_EQ(run(folder, L"-s -f64 -v250", {box(question_64, control_class, "no")}).exit_code, 0);
+    EXPECT_EQ(requests_for("OmBry64.exe"), downloads);
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+    EXPECT_EQ(folder.product_log().size(), 1u);
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, AFolderThatCannotBeWrittenIsReportedEvenWhenSilent) {
+    publish_version("251");
+    publish_product(new_product_file());
+    install_folder folder(install_folder::read_only, L"", ombup_exe());
+    const size_t downloads = requests_for("OmBry64.exe");
+    for (const wchar_t* line : {L"-f64 -v250", L"-f64 -v250 -s"}) {
+        SCOPED_TRACE(narrow_utf8(line));
+        EXPECT_EQ(run(folder, line,
+                      {box(question_64, control_class, "yes"), box(not_writable_text, control_class, "ok")})
+                      .exit_code,
+                  0);
+    }
+    EXPECT_EQ(requests_for("OmBry64.exe"), downloads);
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, ACancelledDownloadShowsNothingMoreAndEndsPromptly) {
+    publish_version("251");
+    publish_product(new_product_file(), R"({"body": {"rate": 50000}})");  // about 20 s to send
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle product = folder.start_product(1);
+    const run_t result = run(folder, L"-f64 -v250",
+                             {box(question_64, control_class, "yes"), download_dialog("cancel"),
+                              cancel_question_box("yes")});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_LT(result.seconds, 10.0) << "the updater waited for the transfer";
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
+    publish_version("251");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle product = folder.start_product(1);
+    const std::vector<std::string> failure = {box(question_64, control_class, "yes"), download_dialog("wait-gone"),
+                                              box(connection_error_text, no_owner, "ok")};
+
+    unserve(release + "OmBry64.exe");  // the host answers "404: Not Found"
+    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
+    // Downloads that are no executable for this width are failures too.
+    serve(release + "OmBry64.exe", "<html><body>Maintenance</body></html>");
+    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
+    publish_product(fixture(L"fake_product-2.5.1-i386.exe"));
+    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
+    serve(release + "OmBry64.exe", "");
+    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
+    // Silent: nothing after the question and the dialog.
+    EXPECT_EQ(run(folder, L"-s -f64 -v250", {box(question_64, control_class, "yes"), download_dialog("wait-gone")})
+                  .exit_code,
+              0);
+
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+    EXPECT_EQ(folder.product_log().size(), 1u);
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, ACompleteDownloadIsInstalledAndTheProductRestarted) {
+    publish_version("251");
+    publish_product(new_product_file(), R"({"body": {"chunks": [10000, 20000]}})");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle product = folder.start_product(2);
+    const run_t result = run(folder, L"-f64 -v250",
+                             {box(question_64, control_class, "yes"), download_dialog("wait-gone"),
+                              box(downloaded_text, control_class, "ok")});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(same_content(folder.product_exe(), new_product_file()));
+    EXPECT_EQ(files_in(folder.path()), folder.expected_files());
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the old product runs";
+    // One request to each window, in the order the system finds them, then
+    // the restart.
+    const std::vector<std::string> log = product_log_of(folder, 4);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0], "start []");
+    EXPECT_THAT((std::vector<std::string>{log[1], log[2]}),
+                testing::UnorderedElementsAre("close-request 1000 to window 1", "close-request 1000 to window 2"));
+    EXPECT_EQ(log[3], "start [-r -s]");
+    EXPECT_EQ(processes_running(folder.product_exe()).size(), 1u) << "the new product should run";
+}
+
+TEST_F(EndToEnd, TheRestartedProductGetsThePFlag) {
+    publish_version("300");
+    publish_product(new_product_file());
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle product = folder.start_product(1);
+    EXPECT_EQ(run(folder, L"-p -s -f64 -v250",
+                  {box("OmBry64 có version 3.0.0 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+                   download_dialog("wait-gone"), box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_EQ(product_log_of(folder, 3).back(), "start [-r -p -s]");
+}
+
+TEST_F(EndToEnd, AWriteThatFailsIsReportedUnlessSilentAndTheProductRunsAgain) {
+    publish_version("251");
+    publish_product(new_product_file());
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    // A product that will not close keeps its executable.
+    folder.start_product(1, "ignore-close\n");
+    EXPECT_EQ(run(folder, L"-f64 -v250",
+                  {box(question_64, control_class, "yes"), download_dialog("wait-gone"),
+                   box(downloaded_text, control_class, "ok"), box(write_failed_text, no_owner, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
+    EXPECT_EQ(files_in(folder.path()), folder.expected_files());
+    EXPECT_TRUE(wait_until([&] {
+        const std::vector<std::string> log = folder.product_log();
+        return !log.empty() && log.back() == "start [-r -s]";
+    }))
+        << "the product was not started again";
+
+    end_processes_running(folder.product_exe());
+    folder.start_product(1, "ignore-close\n");
+    EXPECT_EQ(run(folder, L"-s -f64 -v250",
+                  {box(question_64, control_class, "yes"), download_dialog("wait-gone"),
+                   box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
+}
+
+TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
+    // A 64-bit process is never under WOW64, so this build takes the 32-bit
+    // product: OmBry32.exe at 2.5.0 beside it.
+    publish_version("251");
+    publish_product(fixture(L"fake_product-2.5.1-i386.exe"), "", "OmBry32.exe");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    ASSERT_TRUE(MoveFileW(folder.product_exe().c_str(), (folder.path() + L"\\OmBry32.exe").c_str()));
+    EXPECT_EQ(run(folder, L"",
+                  {box("OmBry32 có version 2.5.1 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+                   download_dialog("wait-gone"), box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.path() + L"\\OmBry32.exe", fixture(L"fake_product-2.5.1-i386.exe")));
+    // Now up to date by its version resource.
+    publish_version("251");
+    EXPECT_EQ(run(folder, L"", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
+}
+
+TEST_F(EndToEnd, ASecondUpdaterEndsAtOnceAndShowsNothing) {
+    publish_version("251");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle first = folder.start_updater(L"-f64 -v250");
+    const HWND question = wait_for_dialog(widen_utf8(caption));
+    ASSERT_NE(question, nullptr);
+    const scoped_handle second = folder.start_updater(L"-f64 -v250");
+    EXPECT_EQ(wait_for_exit(second, 10000), 0);
+    EXPECT_EQ(find_dialog(widen_utf8(caption)), question) << "a second box appeared";
+    press_button(question, IDNO);
+    EXPECT_EQ(wait_for_exit(first), 0);
+}
+
+// The control window of a running updater, found as the product would.
+HWND updater_control_window() { return FindWindowW(L"___OMBUP___TRW___", nullptr); }
+
+TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterWhileABoxIsOpen) {
+    publish_version("250");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    struct way_to_end {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+    };
+    for (const way_to_end way : {way_to_end{"close request", UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE},
+                                 way_to_end{"Exit from an accelerator", WM_COMMAND, MAKEWPARAM(105, 1)},
+                                 way_to_end{"WM_CLOSE", WM_CLOSE, 0}}) {
+        SCOPED_TRACE(way.name);
+        const scoped_handle updater = folder.start_updater(L"-f64 -v250");
+        const HWND box_window = wait_for_dialog(widen_utf8(caption));
+        ASSERT_NE(box_window, nullptr);
+        const HWND control = updater_control_window();
+        ASSERT_NE(control, nullptr);
+        // Any other code is ignored, and so is the About command.
+        SendMessageW(control, UM_CLOSE_REQUEST, 999, 0);
+        SendMessageW(control, UM_CLOSE_REQUEST, 0, 0);
+        SendMessageW(control, WM_COMMAND, MAKEWPARAM(104, 1), 0);
+        EXPECT_EQ(wait_for_exit(updater, 500), -1) << "the updater ended";
+        EXPECT_TRUE(IsWindow(box_window));
+
+        SendMessageW(control, way.message, way.wParam, 0);
+        EXPECT_EQ(wait_for_exit(updater, 10000), 0);
+        end_processes_running(folder.updater_exe());
+    }
+}
+
+TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterAtItsQuestion) {
+    publish_version("251");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle updater = folder.start_updater(L"-f64 -v250");
+    ASSERT_NE(wait_for_dialog(widen_utf8(caption)), nullptr);
+    SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
+    EXPECT_EQ(wait_for_exit(updater, 10000), 0);
+    EXPECT_EQ(find_dialog(widen_utf8(caption)), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#pragma once
+// A folder laid out like an installation: an updater (ombup.exe, or a test
+// program in its place) and, beside it, OmBry64.exe (the fake product at
+// 2.5.0) with its settings file and log. Any product still running from it is
+// ended when the folder object goes.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "test_env.h"
+
+std::wstring old_product_file();  // the fake product at 2.5.0
+std::wstring new_product_file();  // the fake product at 2.5.1
+
+// Byte for byte; without printing megabytes of bytes when not.
+bool same_content(const std::wstring& file, const std::wstring& model);
+
+class install_folder {
+public:
+    enum kind_t { writable, read_only };
+    // updater: the program to copy in as the updater, by its full path.
+    explicit install_folder(kind_t kind = writable, const std::wstring& suffix = L"",
+                            const std::wstring& updater = L"");
+    ~install_folder();
+    install_folder(const install_folder&) = delete;
+    install_folder& operator=(const install_folder&) = delete;
+
+    const std::wstring& path() const { return path_; }
+    std::wstring product_exe() const { return path_ + L"\\OmBry64.exe"; }
+    std::wstring updater_exe() const { return path_ + L"\\" + updater_name_; }
+
+    // Writes fake_product.cfg: the settings that the product, and the product
+    // that the updater restarts, reads at its start.
+    void set_product_settings(int windows, const std::string& more_settings = "");
+
+    // Starts the product with these settings and returns once its windows
+    // are open.
+    scoped_handle start_product(int windows, const std::string& more_settings = "");
+
+    // The lines of fake_product.log so far.
+    std::vector<std::string> product_log() const;
+
+    // The updater with these arguments, started or run to its end.
+    scoped_handle start_updater(const std::wstring& arguments) const;
+    int run_updater(const std::wstring& arguments) const;
+
+    // The folder's files, if only the installation changed them: the updater,
+    // OmBry64.exe and, once the product's settings were written, its settings
+    // and log.
+    std::vector<std::wstring> expected_files() const;
+
+private:
+    std::wstring path_;
+    std::wstring updater_name_;
+    bool product_configured_ = false;
+};
+
+// The product's log once it has that many lines (the restarted product
+// writes in its own time); fails the test when it does not get there.
+std::vector<std::string> product_log_of(const install_folder& folder, size_t lines);

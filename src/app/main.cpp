@@ -16,6 +16,7 @@ void make_process_dpi_aware() {
 
 }  // namespace
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): the system header's own names
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR command_line, int) {
     make_process_dpi_aware();
     LoadStringW(instance, IDS_APP_TITLE, app_title, 64);

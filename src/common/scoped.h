@@ -96,13 +96,14 @@ private:
     HDC dc_;
 };
 
-// Selects an object into a DC and puts the previous one back, so that the
-// object is no longer selected when its owner deletes it.
+// Selects a pen, brush or bitmap into a DC and puts the previous one back, so
+// that the object is no longer selected when its owner deletes it. (For these
+// kinds SelectObject fails with null; only regions answer HGDI_ERROR.)
 class object_selection {
 public:
     object_selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
     ~object_selection() {
-        if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+        if (previous_ != nullptr) SelectObject(dc_, previous_);
     }
     object_selection(const object_selection&) = delete;
     object_selection& operator=(const object_selection&) = delete;

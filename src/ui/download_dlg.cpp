@@ -21,7 +21,8 @@ const COLORREF frame_colour = RGB(64, 64, 64);
 
 }  // namespace
 
-void download_worker(std::shared_ptr<data_response_t> response, std::string url) {
+// The thread owns these copies, moved in by std::thread, for as long as it runs.
+void download_worker(std::shared_ptr<data_response_t> response, std::string url) {  // NOLINT(performance-unnecessary-value-param)
     download_to_memory(url.c_str(), *response);
     release_report_relay(response->hwnd);
 }

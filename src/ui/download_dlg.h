@@ -13,10 +13,10 @@
 
 class c_download_dlg : public c_my_dlg {
 public:
-    c_download_dlg(const std::string& url, HINSTANCE instance, HWND parent);
+    c_download_dlg(const std::string& download_url, HINSTANCE module, HWND owner);
     ~c_download_dlg() override;
 
-    INT_PTR dialog_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR dialog_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     INT_PTR on_init_dialog() override;
     INT_PTR on_command(WPARAM wParam, LPARAM lParam) override;
 

@@ -18,7 +18,7 @@ public:
     // Stores hwnd, then dispatches WM_DESTROY, WM_INITDIALOG and WM_COMMAND
     // to the handlers; every other message gives 0. An override passes on
     // what it does not consume.
-    virtual INT_PTR dialog_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    virtual INT_PTR dialog_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     virtual INT_PTR on_init_dialog();
     virtual INT_PTR on_command(WPARAM wParam, LPARAM lParam);
     virtual INT_PTR on_destroy();

@@ -11,7 +11,7 @@ constexpr UINT UM_RELAY_RELEASE = WM_APP + 1;
 LRESULT CALLBACK relay_procedure(HWND relay, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case UM_DOWNLOAD_PROGRESS: {
-            const auto target = reinterpret_cast<HWND>(GetWindowLongPtrW(relay, GWLP_USERDATA));
+            auto* const target = reinterpret_cast<HWND>(GetWindowLongPtrW(relay, GWLP_USERDATA));
             return target != nullptr ? SendMessageW(target, message, wParam, lParam) : 0;
         }
         case UM_RELAY_RELEASE:

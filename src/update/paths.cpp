@@ -8,7 +8,7 @@ std::wstring get_module_path() {
     constexpr std::size_t longest_path = 32768;
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return std::wstring();
         if (length < path.size()) {
             path.resize(length);

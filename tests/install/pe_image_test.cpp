@@ -82,7 +82,7 @@ TEST(ImageCheck, RejectsEveryCutOffImage) {
         EXPECT_FALSE(is_installable_image(whole, 96 - bits)) << bits;
         // From empty, through the headers, to one byte short of the end of the last section.
         for (std::size_t size = 0; size < whole.size(); ++size)
-            EXPECT_FALSE(is_installable_image(std::vector<char>(whole.begin(), whole.begin() + size), bits))
+            EXPECT_FALSE(is_installable_image(std::vector<char>(whole.data(), whole.data() + size), bits))
                 << bits << "-bit image cut to " << size << " bytes";
     }
 }

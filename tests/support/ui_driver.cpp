@@ -62,11 +62,11 @@ std::vector<HWND> top_level_windows(const std::wstring& class_name, DWORD proces
     } search{&class_name, process_id, {}};
     EnumWindows(
         [](HWND window, LPARAM parameter) -> BOOL {
-            auto& search = *reinterpret_cast<search_t*>(parameter);
+            auto& wanted = *reinterpret_cast<search_t*>(parameter);
             DWORD owner_process = 0;
             GetWindowThreadProcessId(window, &owner_process);
-            if (owner_process == search.process_id && window_class_name(window) == *search.class_name)
-                search.found.push_back(window);
+            if (owner_process == wanted.process_id && window_class_name(window) == *wanted.class_name)
+                wanted.found.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));

@@ -6,6 +6,7 @@
 
 #if defined(__GLIBCXX__)
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+// The library's own name for it, reserved because it is the library's.
+void __verbose_terminate_handler() { std::abort(); }  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 }  // namespace __gnu_cxx
 #endif

@@ -131,27 +131,23 @@ TEST(OnTheWire, EveryFileIsFetchedWithTwoIdenticalGets) {
     }
 }
 
-TEST(OnTheWire, ThePortInTheUrlIsNotUsed) {
-    const std::string path = test_path("file.bin");
-    serve(path, "some bytes");
-    data_response_t response;
-    EXPECT_TRUE(download_to_memory(("https://localhost:8443" + path).c_str(), response));
-    EXPECT_EQ(as_string(response.data), "some bytes");
-    const std::vector<host_request> requests = requests_to(path);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].port, 443);
-}
-
-TEST(OnTheWire, AnHttpUrlStillGoesOverTlsTo443) {
-    const std::string path = test_path("file.bin");
-    serve(path, "plain");
-    data_response_t response;
-    EXPECT_TRUE(download_to_memory(("http://localhost:8080" + path).c_str(), response));
-    EXPECT_EQ(as_string(response.data), "plain");
-    const std::vector<host_request> requests = requests_to(path);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_TRUE(requests[1].tls);
-    EXPECT_EQ(requests[1].port, 443);
+// The scheme and port of the URL are not used: always TLS to port 443.
+TEST(OnTheWire, ThePortAndSchemeInTheUrlAreNotUsed) {
+    for (const std::string origin : {"https://localhost:8443", "http://localhost:8080", "http://localhost"}) {
+        SCOPED_TRACE(origin);
+        const std::string path = test_path("file.bin");
+        serve(path, "some bytes");
+        const std::size_t before = requests_to(path).size();
+        data_response_t response;
+        EXPECT_TRUE(download_to_memory((origin + path).c_str(), response));
+        EXPECT_EQ(as_string(response.data), "some bytes");
+        const std::vector<host_request> requests = requests_to(path);
+        ASSERT_EQ(requests.size(), before + 2);
+        for (std::size_t i = before; i < requests.size(); ++i) {
+            EXPECT_TRUE(requests[i].tls);
+            EXPECT_EQ(requests[i].port, 443);
+        }
+    }
 }
 
 TEST(OnTheWire, AnEmptyOrMalformedUrlOpensNothing) {

@@ -27,6 +27,12 @@ struct refusing_blocks_above {
 
 }  // namespace
 
+// These replace the program's allocator as a pair: blocks from malloc go back
+// with free. GCC matches operator new with free by name alone and objects.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size) {
     if (void* block = allocate(size)) return block;
     throw std::bad_alloc();

@@ -355,4 +355,15 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterAtItsQuestion) {
     EXPECT_EQ(find_dialog(widen_utf8(caption)), nullptr);
 }
 
+TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterDuringTheDownload) {
+    publish_version("251");
+    publish_product(new_product_file(), R"({"body": {"rate": 50000}})");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle updater = folder.start_updater(L"-f64 -v250");
+    answer({box(question_64, control_class, "yes"), download_dialog("none")});
+    SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
+    EXPECT_EQ(wait_for_exit(updater, 10000), 0);
+    expect_product_untouched(folder);
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 #include "ui/download_dlg.h"
 
-#include <system_error>
+#include <exception>
 #include <thread>
 
 #include "common/messages.h"
@@ -33,15 +33,12 @@ c_download_dlg::c_download_dlg(const std::string& download_url, HINSTANCE module
     parent = owner;
 }
 
-c_download_dlg::~c_download_dlg() {
-    if (relay_ != nullptr) detach_report_relay(relay_);
-}
-
 bool c_download_dlg::start_worker() {
     try {
         std::thread(download_worker, response, url).detach();
         return true;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // No thread (std::system_error), or no memory for its state.
         return false;
     }
 }

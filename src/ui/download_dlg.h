@@ -14,7 +14,9 @@
 class c_download_dlg : public c_my_dlg {
 public:
     c_download_dlg(const std::string& download_url, HINSTANCE module, HWND owner);
-    ~c_download_dlg() override;
+    // The relay is detached by WM_DESTROY, before do_modal returns; the
+    // record goes with the last of the dialog and the worker.
+    ~c_download_dlg() override = default;
 
     INT_PTR dialog_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     INT_PTR on_init_dialog() override;

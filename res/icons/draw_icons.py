@@ -94,23 +94,127 @@ def to_indices(rows):
     return out
 
 
-def png(size, colour_type, raw_rows, extra_chunks=()):
+# zlib settings tried for each PNG: (memory level, strategy); the smallest wins.
+DEFLATE_SETTINGS = [(level, strategy) for level in (8, 9)
+                    for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED, zlib.Z_RLE)]
+
+
+def paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    return a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+
+
+def filtered(kind, row, previous, bpp):
+    """One scanline with PNG filter kind (0 none, 1 sub, 2 up, 3 average, 4 Paeth) and its kind byte."""
+    out = bytearray([kind])
+    for i, x in enumerate(row):
+        a = row[i - bpp] if i >= bpp else 0
+        b = previous[i]
+        c = previous[i - bpp] if i >= bpp else 0
+        predicted = (0, a, b, (a + b) // 2, paeth(a, b, c))[kind]
+        out.append((x - predicted) & 0xFF)
+    return bytes(out)
+
+
+def compressor(setting):
+    memory_level, strategy = setting
+    return zlib.compressobj(9, zlib.DEFLATED, 15, memory_level, strategy)
+
+
+def deflated(data, setting):
+    c = compressor(setting)
+    return c.compress(data) + c.flush()
+
+
+def chosen_filters(raw_rows, bpp, setting):
+    """Scanlines, each with the filter that keeps the deflate stream so far shortest."""
+    c = compressor(setting)
+    previous = bytes(len(raw_rows[0]))
+    out = []
+    for row in raw_rows:
+        best = None
+        for kind in range(5):
+            line = filtered(kind, row, previous, bpp)
+            trial = c.copy()
+            length = len(trial.compress(line) + trial.flush(zlib.Z_SYNC_FLUSH))
+            if best is None or length < best[0]:
+                best = (length, line)
+        c.compress(best[1])
+        out.append(best[1])
+        previous = row
+    return b"".join(out)
+
+
+def smallest_idat(raw_rows, bpp):
+    """The shortest zlib stream found for the image: no filter on any row, or one filter chosen per row."""
+    unfiltered = b"".join(b"\0" + row for row in raw_rows)
+    candidates = []
+    for setting in DEFLATE_SETTINGS:
+        candidates.append(deflated(unfiltered, setting))
+        candidates.append(deflated(chosen_filters(raw_rows, bpp, setting), setting))
+    return min(candidates, key=len)
+
+
+def png(size, colour_type, raw_rows, bpp, extra_chunks=()):
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
     header = struct.pack(">IIBBBBB", size, size, 8, colour_type, 0, 0, 0)
-    scanlines = b"".join(b"\0" + row for row in raw_rows)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
             + b"".join(chunk(kind, data) for kind, data in extra_chunks)
-            + chunk(b"IDAT", zlib.compress(scanlines, 9)) + chunk(b"IEND", b""))
+            + chunk(b"IDAT", smallest_idat(raw_rows, bpp)) + chunk(b"IEND", b""))
+
+
+def decoded_png(data):
+    """The RGBA rows of a PNG as png() writes it (8-bit RGBA or palette, one IDAT)."""
+    chunks, at = {}, 8
+    while at < len(data):
+        length, kind = struct.unpack_from(">I4s", data, at)
+        chunks[kind] = data[at + 8:at + 8 + length]
+        at += 12 + length
+    size, _, _, colour_type = struct.unpack_from(">IIBB", chunks[b"IHDR"])
+    bpp = 4 if colour_type == 6 else 1
+    stream = zlib.decompress(chunks[b"IDAT"])
+    stride = 1 + size * bpp
+    previous = bytearray(size * bpp)
+    rows = []
+    for y in range(size):
+        kind, line = stream[y * stride], bytearray(stream[y * stride + 1:(y + 1) * stride])
+        for i in range(len(line)):
+            a = line[i - bpp] if i >= bpp else 0
+            b = previous[i]
+            c = previous[i - bpp] if i >= bpp else 0
+            line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth(a, b, c))[kind]) & 0xFF
+        if colour_type == 6:
+            rows.append([tuple(line[x:x + 4]) for x in range(0, len(line), 4)])
+        else:
+            palette, alpha = chunks[b"PLTE"], chunks.get(b"tRNS", b"")
+            rows.append([tuple(palette[3 * i:3 * i + 3]) + (alpha[i] if i < len(alpha) else 255,)
+                         for i in line])
+        previous = line
+    return rows
+
+
+def checked(data, rows):
+    """data, once it is known to decode to exactly these RGBA rows."""
+    if decoded_png(data) != rows:
+        raise SystemExit("draw_icons: a PNG does not decode to the pixels it was made of")
+    return data
 
 
 def png_rgba(size, rows):
-    return png(size, 6, [bytes(v for pixel in row for v in pixel) for row in rows])
+    return checked(png(size, 6, [bytes(v for pixel in row for v in pixel) for row in rows], 4), rows)
 
 
 def png_indexed(size, indices):
-    plte = bytes(v for colour in PALETTE for v in colour)
-    return png(size, 3, [bytes(row) for row in indices], [(b"PLTE", plte), (b"tRNS", b"\0")])
+    # Only the colours that the image uses; index 0 stays the transparent one,
+    # so that tRNS needs one entry.
+    used = sorted(set(i for row in indices for i in row) | {0})
+    new_index = {old: new for new, old in enumerate(used)}
+    plte = bytes(v for i in used for v in PALETTE[i])
+    data = png(size, 3, [bytes(new_index[i] for i in row) for row in indices], 1,
+               [(b"PLTE", plte), (b"tRNS", b"\0")])
+    return checked(data, [[PALETTE[i] + (0 if i == 0 else 255,) for i in row] for row in indices])
 
 
 def padded(row):

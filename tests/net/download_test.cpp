@@ -289,12 +289,19 @@ TEST(Download, TheProbesLengthIsOnlyTheProgressTotal) {
     expect_success_end(run.reports);
 }
 
-TEST(Download, TheHttpStatusIsNotExamined) {
-    const std::string path = test_path("error-page.html");
-    serve(path, "<html>server error</html>", R"({"status": 500})");
-    data_response_t response;
-    EXPECT_TRUE(download_to_memory(host_url(path).c_str(), response));
-    EXPECT_EQ(as_string(response.data), "<html>server error</html>");
+TEST(Download, TheBodyMustComeWithASuccessStatus) {
+    const std::string page = "<html><title>503 Service Temporarily Unavailable</title></html>";
+    for (int status : {200, 203, 299, 403, 404, 500, 503}) {
+        SCOPED_TRACE(status);
+        const std::string path = test_path("status-" + std::to_string(status) + ".txt");
+        serve(path, page, R"({"status": )" + std::to_string(status) + "}");
+        data_response_t response;
+        const download_run run = download_with_window(host_url(path), response);
+        EXPECT_EQ(run.result, status < 300);
+        if (status >= 300) expect_failure_end(run.reports);
+        // The length probe does not look at the status: the body is asked for.
+        EXPECT_EQ(requests_to(path).size(), 2u);
+    }
 }
 
 TEST(Download, ABodyCutShortOfItsDeclaredLengthFails) {

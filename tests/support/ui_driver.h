@@ -31,3 +31,9 @@ void press_button(HWND dialog, int id);
 
 // The top-level windows of that class that belong to that process.
 std::vector<HWND> top_level_windows(const std::wstring& class_name, DWORD process_id);
+
+// What another program can do to a download dialog it finds on the screen:
+// sends and posts it, and every report relay among the message-only windows,
+// progress reports that look like failure, completion and progress, and
+// broadcasts them too.
+void forge_download_reports(HWND dialog);

@@ -248,6 +248,27 @@ TEST(DownloadDialog, AReportThatClosesTheDialogTakesTheQuestionWithIt) {
     EXPECT_EQ(as_string(dialog.received), bytes);
 }
 
+TEST(DownloadDialog, ReportsThatDoNotComeFromItsWorkerChangeNothing) {
+    const std::string path = test_path("OmBry64.exe");
+    const std::string bytes = patterned_bytes(300000);
+    serve(path, bytes, R"({"body": {"rate": 50000}})");
+    c_download_dlg dialog(host_url(path), GetModuleHandleW(nullptr), nullptr);
+    bool open_after_forging = false;
+    {
+        user_at_screen user([&] {
+            const HWND window = wait_for_download_dialog();
+            forge_download_reports(window);
+            open_after_forging = IsWindow(window) && relay_exists();
+        });
+        dialog.do_modal();
+    }
+    EXPECT_TRUE(open_after_forging) << "the download ended early";
+    EXPECT_EQ(dialog.completed, 1);
+    EXPECT_EQ(dialog.total, 300000);
+    EXPECT_EQ(dialog.current, 300000);
+    EXPECT_EQ(as_string(dialog.received), bytes);
+}
+
 // Counts every progress report that reaches it: it should never get one.
 class decoy_windows {
 public:

@@ -30,7 +30,8 @@ TEST(CloseBounds, AProductThatDoesNotAnswerIsGivenUpAfterTheTimeLimit) {
     EXPECT_EQ(folder.run_updater(L"close"), answered_true);
     const ULONGLONG elapsed = GetTickCount64() - started_at;
     EXPECT_GE(elapsed, close_time_limit_ms);
-    EXPECT_LT(elapsed, close_time_limit_ms + 10000) << "gave up";
+    // The product hangs for two minutes; ending well before that is giving up.
+    EXPECT_LT(elapsed, close_time_limit_ms + 60000) << "gave up";
 }
 
 TEST(CloseBounds, AStubbornProductKeepsItsFileAndIsLeftAloneWithoutASecondCopy) {

@@ -10,10 +10,10 @@
 HWND find_dialog(const std::wstring& caption);
 
 // The same, waiting for one to appear; null when none has within the time.
-HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms = 10000);
+HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms = 30000);
 
 // Waits until a window has gone; false when it is still there after the time.
-bool wait_until_gone(HWND window, DWORD timeout_ms = 10000);
+bool wait_until_gone(HWND window, DWORD timeout_ms = 30000);
 
 // The text of a message box: its static control with id 0xFFFF.
 std::wstring message_box_text(HWND box);

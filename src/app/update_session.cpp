@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/control_window.h"
+#include "app/required_publisher.h"
 #include "install/install.h"
 #include "install/pe_image.h"
 #include "release_base_url.h"
@@ -40,8 +41,9 @@ std::string download_url(int bits) {
 
 // Downloads the new executable behind the dialog and installs it. A download
 // that is not a whole executable for the installed width (an empty file, an
-// error page, a cut-off image) is a failed download: it closes nothing and
-// writes nothing.
+// error page, a cut-off image), or not the announced release by the
+// product's publisher, is a failed download: it closes nothing and leaves
+// nothing.
 int download_and_install(HINSTANCE instance, HWND owner, version_code latest_version, int bits, bool p_flag,
                          bool silent) {
     c_download_dlg dialog(download_url(bits), instance, owner);
@@ -49,7 +51,8 @@ int download_and_install(HINSTANCE instance, HWND owner, version_code latest_ver
     if (dialog.completed != 1) return latest_version;
     if (dialog.current != dialog.total || !is_installable_image(dialog.received, bits))
         return RESULT_CONNECTION_ERROR;
-    install_update(dialog.received, bits, p_flag, silent, owner);
+    if (!install_update(dialog.received, bits, latest_version, p_flag, silent, owner, required_publisher))
+        return RESULT_CONNECTION_ERROR;
     return RESULT_INSTALLED;
 }
 

@@ -6,6 +6,9 @@
 
 #include "common/messages.h"
 #include "common/scoped.h"
+#include "install/publisher.h"
+#include "install/staged_file.h"
+#include "update/installed_version.h"
 #include "update/paths.h"
 
 namespace {
@@ -53,13 +56,39 @@ bool move_over(const std::wstring& source, const std::wstring& target) {
     }
 }
 
-// The target keeps its old content until the new content is whole on disk
-// beside it and moved over it in one step.
-bool replace_file_with_bytes(const std::wstring& target, const std::vector<char>& data) {
-    const std::wstring temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    if (write_and_flush(temporary, data) && move_over(temporary, target)) return true;
-    DeleteFileW(temporary.c_str());
-    return false;
+std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+std::wstring name_of(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+// Only names of the exact form the updater writes, so that no file of the
+// user's is ever taken for one.
+void remove_leftover_staged_files(const std::wstring& target) {
+    const std::wstring folder = folder_of(target);
+    const std::wstring target_name = name_of(target);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileExW((target + L".*.tmp").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            is_staged_file_name(found.cFileName, target_name))
+            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// The release that the version file announced, built by the publisher of the
+// installed product: a half-published release, or a file from anybody else,
+// is never installed.
+bool is_genuine_release(const std::wstring& staged, const std::wstring& target, version_code latest_version,
+                        const wchar_t* required_publisher) {
+    return latest_version > 0 && file_version_code(staged) == latest_version &&
+           comes_from_publisher(staged, target, required_publisher);
+}
+
+bool product_window_open() { return FindWindowW(product_window_class, nullptr) != nullptr; }
+
+void report_write_failure(bool silent) {
+    if (!silent) MessageBoxW(nullptr, write_failed_text, message_caption, MB_ICONERROR);
 }
 
 // SendMessageW, bounded: a window that does not answer by the deadline is
@@ -108,16 +137,34 @@ bool relaunch_application(int bits, bool p_flag) {
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
-void install_update(const std::vector<char>& data, int bits, bool p_flag, bool silent, HWND owner) {
+bool install_update(const std::vector<char>& data, int bits, version_code latest_version, bool p_flag, bool silent,
+                    HWND owner, const wchar_t* required_publisher) {
     const std::wstring target = get_installed_exe_path(bits);
-    MessageBoxW(owner, download_succeeded_text, message_caption, MB_OK | MB_ICONINFORMATION);
+    remove_leftover_staged_files(target);
+    // The target keeps its old content until the new content is whole and
+    // checked on disk beside it, and moved over it in one step.
+    const std::wstring staged = folder_of(target) + L"\\" + staged_file_name(name_of(target), GetCurrentProcessId());
+    if (!write_and_flush(staged, data)) {
+        DeleteFileW(staged.c_str());
+        report_write_failure(silent);
+        return true;
+    }
+    if (!is_genuine_release(staged, target, latest_version, required_publisher)) {
+        DeleteFileW(staged.c_str());
+        return false;
+    }
 
+    MessageBoxW(owner, download_succeeded_text, message_caption, MB_OK | MB_ICONINFORMATION);
     const bool was_running = close_running_application();
     Sleep(pause_between_close_passes_ms);
     close_running_application();
 
-    if (!replace_file_with_bytes(target, data) && !silent)
-        MessageBoxW(nullptr, write_failed_text, message_caption, MB_ICONERROR);
-
-    if (was_running) relaunch_application(bits, p_flag);
+    if (!move_over(staged, target)) {
+        DeleteFileW(staged.c_str());
+        report_write_failure(silent);
+    }
+    // A product that would not close still runs: a second one beside it
+    // would only fight it for the same files.
+    if (was_running && !product_window_open()) relaunch_application(bits, p_flag);
+    return true;
 }

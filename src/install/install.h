@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "update/version_code.h"
+
 // True when a file could be created in the updater's directory. Leaves no
 // file behind; an existing "ombup.tst" there is emptied and deleted.
 bool can_write_to_module_directory();
@@ -19,11 +21,23 @@ bool close_running_application();
 // p_flag, and " -s". True when the system reports that it started.
 bool relaunch_application(int bits, bool p_flag);
 
-// Tells the user that the download succeeded (always, owned by owner),
-// closes the product, writes data over the installed executable in one step
-// and restarts the product if it had been running. A failed write leaves the
-// old executable as it was and is reported unless silent.
-void install_update(const std::vector<char>& data, int bits, bool p_flag, bool silent, HWND owner);
+// Puts the downloaded executable in place of OmBry<bits>.exe:
+// 1. removes what an earlier updater that was ended mid-way left staged;
+// 2. writes data whole to a staged file beside the target and flushes it;
+// 3. checks that the staged file is the announced release, latest_version by
+//    its version resource, and comes from the installed product's publisher
+//    (and from required_publisher, when that is not empty: see
+//    comes_from_publisher);
+// 4. tells the user that the download succeeded (always, owned by owner),
+//    closes the product, moves the staged file over the target in one step
+//    and restarts the product if it was running and none of its windows is
+//    left.
+// A staged write or a move that fails leaves the old executable as it was
+// and is reported unless silent; a failed write also closes nothing.
+// Returns false when the check refused the new executable: then nothing was
+// shown, closed or started, and nothing is left behind.
+bool install_update(const std::vector<char>& data, int bits, version_code latest_version, bool p_flag, bool silent,
+                    HWND owner, const wchar_t* required_publisher);
 
 // The bounds of close_running_application. A product that obeys needs one
 // request per instance; one that still shows a window after this many has

@@ -16,10 +16,14 @@ constexpr int timeout_ms = 10000;
 constexpr INTERNET_PORT https_port = 443;
 
 // Older systems whose WinHTTP still defaults to TLS 1.0 could reach no current
-// host without this; a system that refuses the option keeps its default.
+// host without this, and naming the versions caps the newest at what is
+// named. A system that does not know TLS 1.3 refuses the whole set, so it is
+// asked again without it; one that refuses that too keeps its default.
 void allow_modern_tls(HINTERNET session) {
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
-                      WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+                      WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    if (WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) return;
+    protocols &= ~static_cast<DWORD>(WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3);
     WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
 }
 
@@ -51,8 +55,11 @@ bool append_bytes(std::vector<char>& data, const char* bytes, std::size_t count)
     }
 }
 
-void report_progress(const data_response_t& response, WPARAM total, LPARAM current) {
-    if (response.hwnd != nullptr) SendMessageW(response.hwnd, UM_DOWNLOAD_PROGRESS, total, current);
+// An error page (a server error, a missing file, a maintenance notice) is
+// no body of the file, whatever it says.
+bool has_success_status(HINTERNET request) {
+    DWORD status = 0;
+    return query_number_header(request, WINHTTP_QUERY_STATUS_CODE, status) && status >= 200 && status <= 299;
 }
 
 // Reads the body of a sent request chunk by chunk into response.data.
@@ -72,7 +79,7 @@ bool read_body(HINTERNET request, DWORD content_length, data_response_t& respons
         if (!WinHttpReadData(request, chunk.get(), available, &read)) return false;
         if (begins_with_missing_file_marker(std::string_view(chunk.get(), read))) return false;
         if (!append_bytes(response.data, chunk.get(), read)) return false;
-        report_progress(response, content_length, static_cast<LPARAM>(response.data.size()));
+        send_download_report(response, content_length, static_cast<LPARAM>(response.data.size()));
     }
 }
 
@@ -82,11 +89,39 @@ bool fetch_body(const char* url, data_response_t& response) {
 
     scoped_internet session, connection, request;
     if (!open_https_request(widen_string(url), session, connection, request)) return false;
-    if (!WinHttpReceiveResponse(request.get(), nullptr)) return false;
+    if (!WinHttpReceiveResponse(request.get(), nullptr) || !has_success_status(request.get())) return false;
     return read_body(request.get(), content_length, response);
 }
 
 }  // namespace
+
+void pending_report_t::put(WPARAM total, LPARAM current) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    held_ = true;
+    total_ = total;
+    current_ = current;
+}
+
+bool pending_report_t::take(WPARAM& total, LPARAM& current) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!held_) return false;
+    held_ = false;
+    total = total_;
+    current = current_;
+    return true;
+}
+
+void pending_report_t::clear() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    held_ = false;
+}
+
+void send_download_report(data_response_t& response, WPARAM total, LPARAM current) {
+    if (response.hwnd == nullptr) return;
+    response.pending.put(total, current);
+    SendMessageW(response.hwnd, UM_DOWNLOAD_PROGRESS, total, current);
+    response.pending.clear();
+}
 
 BOOL open_https_request(const std::wstring& url, scoped_internet& session, scoped_internet& connection,
                         scoped_internet& request) {
@@ -131,9 +166,9 @@ bool download_to_memory(const char* url, data_response_t& response) {
     response.data.clear();
     const bool complete = fetch_body(url, response);
     if (complete) {
-        report_progress(response, 100, 100);
+        send_download_report(response, 100, 100);
     } else {
-        report_progress(response, static_cast<WPARAM>(-1), 0);
+        send_download_report(response, static_cast<WPARAM>(-1), 0);
     }
     return complete;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,35 @@ struct internet_handle_traits {
 };
 using scoped_internet = scoped<internet_handle_traits>;
 
+// The report that a download is sending to its window, held from just before
+// the send until the receiver takes it. A message with the same number can
+// come from any program; only a report taken from here is the download's own,
+// and while one is held the download waits and does not touch its bytes.
+class pending_report_t {
+public:
+    void put(WPARAM total, LPARAM current);
+    // False when no report is waiting.
+    bool take(WPARAM& total, LPARAM& current);
+    void clear();
+
+private:
+    std::mutex mutex_;
+    bool held_ = false;
+    WPARAM total_ = 0;
+    LPARAM current_ = 0;
+};
+
 // What a download fills. With a window in hwnd, the download reports to it
 // with UM_DOWNLOAD_PROGRESS; data holds the body.
 struct data_response_t {
     HWND hwnd = nullptr;
     std::vector<char> data;
+    pending_report_t pending;
 };
+
+// One report to response.hwnd, as the download sends it: held in
+// response.pending while UM_DOWNLOAD_PROGRESS is sent.
+void send_download_report(data_response_t& response, WPARAM total, LPARAM current);
 
 // Opens session, connection and request for url (always TLS, always port 443,
 // whatever the URL says) and sends the GET. The owners hold whatever was

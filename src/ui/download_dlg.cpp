@@ -3,7 +3,6 @@
 #include <exception>
 #include <thread>
 
-#include "common/messages.h"
 #include "common/scoped.h"
 #include "resource.h"
 #include "ui/bar_geometry.h"
@@ -16,6 +15,8 @@ const wchar_t cancel_question[] = L"B\u1ea1n c\u00f3 mu\u1ed1n d\u1eebng ?";
 const wchar_t cancel_caption[] = L"Ombry - Auto update";
 
 constexpr std::uint32_t failure_report = 0xFFFFFFFF;
+// Posted to itself when no worker could start, to close once the modal loop runs.
+constexpr UINT UM_NO_WORKER = WM_APP + 2;
 const COLORREF fill_colour = RGB(128, 200, 164);
 const COLORREF frame_colour = RGB(64, 64, 64);
 
@@ -44,16 +45,21 @@ bool c_download_dlg::start_worker() {
 }
 
 INT_PTR c_download_dlg::on_init_dialog() {
-    relay_ = create_report_relay(hwnd);
+    relay_ = create_report_relay(response, &c_download_dlg::handle_report, this);
     response->hwnd = relay_;
     if (relay_ == nullptr || !start_worker()) {
         if (relay_ != nullptr) DestroyWindow(relay_);
         relay_ = nullptr;
         response->hwnd = nullptr;
         // No report will ever come: close as a failed download.
-        PostMessageW(hwnd, UM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(-1), 0);
+        no_worker_ = true;
+        PostMessageW(hwnd, UM_NO_WORKER, 0, 0);
     }
     return TRUE;
+}
+
+void c_download_dlg::handle_report(void* dialog, WPARAM total, LPARAM current) {
+    static_cast<c_download_dlg*>(dialog)->on_download_progress(total, current);
 }
 
 INT_PTR c_download_dlg::on_command(WPARAM wParam, LPARAM) {
@@ -72,8 +78,8 @@ INT_PTR c_download_dlg::dialog_proc(HWND window, UINT message, WPARAM wParam, LP
         case WM_PAINT:
             paint_bar(window);
             break;
-        case UM_DOWNLOAD_PROGRESS:
-            on_download_progress(window, wParam, lParam);
+        case UM_NO_WORKER:
+            if (no_worker_) on_download_progress(static_cast<WPARAM>(failure_report), 0);
             return TRUE;
         case WM_DESTROY:
             // Reports from now on reach nobody, however the window went.
@@ -86,7 +92,9 @@ INT_PTR c_download_dlg::dialog_proc(HWND window, UINT message, WPARAM wParam, LP
     return c_my_dlg::dialog_proc(window, message, wParam, lParam);
 }
 
-void c_download_dlg::on_download_progress(HWND window, WPARAM wParam, LPARAM lParam) {
+// Only the relay calls this, with the worker's own reports, while the dialog
+// is attached to it, so hwnd is the live dialog.
+void c_download_dlg::on_download_progress(WPARAM wParam, LPARAM lParam) {
     const auto reported_total = static_cast<std::uint32_t>(wParam);
     const auto reported_current = static_cast<std::uint32_t>(lParam);
     if (reported_total == failure_report) {
@@ -96,7 +104,7 @@ void c_download_dlg::on_download_progress(HWND window, WPARAM wParam, LPARAM lPa
     } else if (reported_total != reported_current) {
         total = static_cast<std::int32_t>(reported_total);
         current = static_cast<std::int32_t>(reported_current);
-        InvalidateRect(window, nullptr, FALSE);
+        InvalidateRect(hwnd, nullptr, FALSE);
     } else {
         // The worker waits in its report while this runs, so the record holds still.
         received.swap(response->data);

@@ -43,11 +43,13 @@ protected:
     virtual bool start_worker();
 
 private:
-    void on_download_progress(HWND window, WPARAM wParam, LPARAM lParam);
+    static void handle_report(void* dialog, WPARAM total, LPARAM current);
+    void on_download_progress(WPARAM wParam, LPARAM lParam);
     void paint_bar(HWND window) const;
     void close();
 
     HWND relay_ = nullptr;
+    bool no_worker_ = false;
 };
 
 // The worker thread: downloads url into the record, reporting to the relay

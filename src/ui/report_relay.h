@@ -3,14 +3,26 @@
 // handle: a window destroyed under it could even be replaced by another that
 // takes over the handle. It reports to a relay instead, a message-only window
 // on the GUI thread that lives until the worker has finished with it, and
-// that forwards each report to the dialog while one is attached. Attaching,
-// forwarding and detaching all happen on the GUI thread, so nothing is locked.
+// that hands each report to the dialog while one is attached. Attaching,
+// handing on and detaching all happen on the GUI thread, so nothing is locked.
+//
+// Any program can send UM_DOWNLOAD_PROGRESS to the relay or to the dialog.
+// So the relay takes the values from the worker's record, where the worker
+// holds each report while it waits in its send, and hands them on by a plain
+// call: a message alone never reaches the dialog's handler.
 #include <windows.h>
 
-// A relay forwarding UM_DOWNLOAD_PROGRESS to target; null when it cannot be made.
-HWND create_report_relay(HWND target);
+#include <memory>
 
-// From now on the relay's reports reach no window.
+#include "net/https.h"
+
+using report_handler_t = void (*)(void* context, WPARAM total, LPARAM current);
+
+// A relay for the reports of the download that fills record, handed to
+// handler(context, ...); null when it cannot be made.
+HWND create_report_relay(std::shared_ptr<data_response_t> record, report_handler_t handler, void* context);
+
+// From now on the relay's reports reach nobody.
 void detach_report_relay(HWND relay);
 
 // From the worker, once it will send no more reports: the relay goes away.

@@ -8,7 +8,7 @@ import sys
 
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "winhttp.dll", "version.dll",
-    "shell32.dll", "msvcrt.dll", "advapi32.dll",
+    "shell32.dll", "msvcrt.dll", "advapi32.dll", "wintrust.dll", "crypt32.dll",
 }
 IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B

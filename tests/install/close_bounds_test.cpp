@@ -30,20 +30,22 @@ TEST(CloseBounds, AProductThatDoesNotAnswerIsGivenUpAfterTheTimeLimit) {
     EXPECT_EQ(folder.run_updater(L"close"), answered_true);
     const ULONGLONG elapsed = GetTickCount64() - started_at;
     EXPECT_GE(elapsed, close_time_limit_ms);
-    EXPECT_LT(elapsed, close_time_limit_ms + 10000) << "gave up";
+    // The product hangs for two minutes; ending well before that is giving up.
+    EXPECT_LT(elapsed, close_time_limit_ms + 60000) << "gave up";
 }
 
-TEST(CloseBounds, AStubbornProductKeepsItsFileSoTheWriteFailsAndItIsStartedAgain) {
+TEST(CloseBounds, AStubbornProductKeepsItsFileAndIsLeftAloneWithoutASecondCopy) {
     install_folder folder;
     const scoped_handle product = folder.start_product(1, "ignore-close\n");
     expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::failed);
 
-    // Both close passes give up; the product was running, so it is started again.
-    const std::vector<std::string> log = product_log_of(folder, 2 * close_request_limit + 2);
-    ASSERT_EQ(log.size(), 2u * close_request_limit + 2);
+    // Both close passes give up, and the move fails. A restart would have
+    // been made before the driver ended.
+    const std::vector<std::string> log = folder.product_log();
+    EXPECT_EQ(log.size(), 2u * close_request_limit + 1);
     EXPECT_EQ(close_requests_in(log), 2u * close_request_limit);
     EXPECT_EQ(log.front(), "start []");
-    EXPECT_EQ(log.back(), "start [-r -s]");
+    EXPECT_EQ(processes_running(folder.product_exe()).size(), 1u);
     EXPECT_EQ(wait_for_exit(product, 0), -1) << "the first one still runs";
 }
 

@@ -67,14 +67,87 @@ TEST(InstallUpdate, FailedWriteInAReadOnlyFolderKeepsTheOldExecutable) {
     }
 }
 
-TEST(InstallUpdate, EmptyDownloadIsAFailedWriteAndKeepsTheOldExecutable) {
+TEST(InstallUpdate, EmptyDownloadIsAFailedWriteThatClosesNothing) {
     install_folder folder;
     const std::wstring empty = fresh_test_folder(L"-download") + L"\\empty.bin";
     write_file(empty, "");
     const scoped_handle product = folder.start_product(1);
     expect_installation(folder, install_through_driver(folder, empty, false, false), write_t::failed);
-    // Closed for the update, so started again although nothing was written.
+    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
+    EXPECT_EQ(wait_for_exit(product, 0), -1) << "the product was closed";
+}
+
+TEST(InstallUpdate, AProductClosedForAMoveThatFailsIsStartedAgain) {
+    install_folder folder;
+    // Its windows go at once, but it holds its file longer than the move waits.
+    const scoped_handle product = folder.start_product(1, "linger=8000\n");
+    expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::failed);
     EXPECT_EQ(product_log_of(folder, 3), closed_and_restarted("-r -s"));
+}
+
+TEST(InstallUpdate, WhatAnEndedUpdaterLeftStagedGoesAndNothingElse) {
+    install_folder folder;
+    const std::vector<std::wstring> leftovers = {L"OmBry64.exe.1234.tmp", L"OmBry64.exe.4294967295.tmp"};
+    const std::vector<std::wstring> kept = {L"OmBry64.exe.12a.tmp", L"OmBry64.exe.1234.tmp.bak", L"OmBry64.exe..tmp",
+                                            L"OmBry32.exe.1234.tmp", L"notes.tmp"};
+    for (const auto& names : {leftovers, kept})
+        for (const std::wstring& name : names) write_file(folder.path() + L"\\" + name, "old");
+    expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::succeeded,
+                        kept);
+}
+
+TEST(InstallUpdate, ABuildThatIsNotTheAnnouncedReleaseIsRefusedWithoutABox) {
+    install_folder folder;
+    const scoped_handle product = folder.start_product(1);
+    // cversion.txt already says 2.5.2 while the host still has 2.5.1; and a
+    // program without any version.
+    expect_installation(folder, install_through_driver(folder, new_product_file(), false, false, L"252"),
+                        write_t::refused);
+    expect_installation(folder, install_through_driver(folder, test_program_dir() + L"\\install_driver.exe", false,
+                                                       false),
+                        write_t::refused);
+    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
+    EXPECT_EQ(wait_for_exit(product, 0), -1) << "the product was closed";
+}
+
+TEST(InstallUpdate, TheNewBuildMustComeFromThePublisherOfTheInstalledOne) {
+    const std::wstring publisher = signed_product_file(L"2.5.1", L"publisher");
+    const std::wstring flipped = fresh_test_folder(L"-tampered") + L"\\flipped.exe";
+    const std::wstring truncated = fresh_test_folder(L"-tampered") + L"\\truncated.exe";
+    std::string bytes = read_file(publisher);
+    ASSERT_GT(bytes.size(), 5000u);
+    write_file(truncated, bytes.substr(0, bytes.size() - 64));
+    bytes[0x1000] = static_cast<char>(bytes[0x1000] ^ 1);  // in the code
+    write_file(flipped, bytes);
+    const std::wstring pinned = L"251 \"" + std::wstring(test_publisher) + L"\"";
+
+    const struct {
+        const char* name;
+        std::wstring installed, offered, arguments;
+        write_t expected;
+    } cases[] = {
+        {"same publisher", signed_product_file(L"2.5.0", L"publisher"), publisher, L"", write_t::succeeded},
+        {"renewed certificate", signed_product_file(L"2.5.0", L"publisher"),
+         signed_product_file(L"2.5.1", L"renewed"), L"", write_t::succeeded},
+        {"another organisation", signed_product_file(L"2.5.0", L"publisher"),
+         signed_product_file(L"2.5.1", L"impostor"), L"", write_t::refused},
+        {"unsigned", signed_product_file(L"2.5.0", L"publisher"), new_product_file(), L"", write_t::refused},
+        {"one byte changed", signed_product_file(L"2.5.0", L"publisher"), flipped, L"", write_t::refused},
+        {"signature cut short", signed_product_file(L"2.5.0", L"publisher"), truncated, L"", write_t::refused},
+        {"unsigned product, unsigned build", old_product_file(), new_product_file(), L"", write_t::succeeded},
+        {"required, unsigned", old_product_file(), new_product_file(), pinned, write_t::refused},
+        {"required, signed by it", old_product_file(), publisher, pinned, write_t::succeeded},
+        {"required, another organisation", signed_product_file(L"2.5.0", L"impostor"),
+         signed_product_file(L"2.5.1", L"impostor"), L"251 \"CN=OmBry Test Publisher, O=OmBry Test, C=VN\"",
+         write_t::refused},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        install_folder folder;
+        folder.install_product(test.installed);
+        expect_installation(folder, install_through_driver(folder, test.offered, false, false, test.arguments),
+                            test.expected, {}, test.offered);
+    }
 }
 
 }  // namespace

@@ -19,6 +19,12 @@ void copy_file(const std::wstring& from, const std::wstring& to) {
 std::wstring old_product_file() { return fixture(L"fake_product-2.5.0.exe"); }
 std::wstring new_product_file() { return fixture(L"fake_product-2.5.1.exe"); }
 
+std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer) {
+    return build_dir() + L"\\signed\\fake_product-" + version + L"-" + signer + L".exe";
+}
+
+const wchar_t test_publisher[] = L"CN=OmBry Test Publisher, O=OmBry Test, C=VN";
+
 bool same_content(const std::wstring& file, const std::wstring& model) {
     const std::string expected = read_file(model);
     return !expected.empty() && read_file(file) == expected;
@@ -40,6 +46,11 @@ install_folder::install_folder(kind_t kind, const std::wstring& suffix, const st
     for (const std::wstring& name : files_in(fill)) DeleteFileW((fill + L"\\" + name).c_str());
     copy_file(updater_file, fill + L"\\" + updater_name_);
     copy_file(old_product_file(), fill + L"\\OmBry64.exe");
+}
+
+void install_folder::install_product(const std::wstring& file) {
+    copy_file(file, product_exe());
+    installed_before_ = file;
 }
 
 install_folder::~install_folder() { end_processes_running(product_exe()); }

@@ -12,6 +12,12 @@
 
 std::wstring old_product_file();  // the fake product at 2.5.0
 std::wstring new_product_file();  // the fake product at 2.5.1
+// The fake product at that version signed for this run (tests/harness/sign-fixtures):
+// signer "publisher", "renewed" (the same subject, another certificate) or
+// "impostor" (the same common name, another organisation).
+std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer);
+// The subject of "publisher" and "renewed", as Windows shows it.
+extern const wchar_t test_publisher[];
 
 // Byte for byte; without printing megabytes of bytes when not.
 bool same_content(const std::wstring& file, const std::wstring& model);
@@ -29,6 +35,11 @@ public:
     const std::wstring& path() const { return path_; }
     std::wstring product_exe() const { return path_ + L"\\OmBry64.exe"; }
     std::wstring updater_exe() const { return path_ + L"\\" + updater_name_; }
+
+    // Puts another build in place of the installed OmBry64.exe.
+    void install_product(const std::wstring& file);
+    // The file that OmBry64.exe was made from (the fake product at 2.5.0 unless replaced).
+    const std::wstring& installed_before() const { return installed_before_; }
 
     // Writes fake_product.cfg: the settings that the product, and the product
     // that the updater restarts, reads at its start.
@@ -53,6 +64,7 @@ public:
 private:
     std::wstring path_;
     std::wstring updater_name_;
+    std::wstring installed_before_ = old_product_file();
     bool product_configured_ = false;
 };
 

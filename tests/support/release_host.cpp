@@ -9,12 +9,16 @@
 
 namespace {
 
-std::wstring file_for(const std::string& path) {
+}  // namespace
+
+std::wstring served_file(const std::string& path) {
     std::wstring file = www_dir() + widen_utf8(path);
     for (wchar_t& c : file)
         if (c == L'/') c = L'\\';
     return file;
 }
+
+namespace {
 
 // The log holds flat JSON objects; this reads the one field asked for.
 std::string json_field(const std::string& line, const std::string& name) {
@@ -38,7 +42,7 @@ std::string test_path(const std::string& name) {
 std::string host_url(const std::string& path) { return "https://localhost" + path; }
 
 void serve(const std::string& path, const std::string& bytes, const std::string& sidecar_json) {
-    const std::wstring file = file_for(path);
+    const std::wstring file = served_file(path);
     make_folders(file.substr(0, file.find_last_of(L'\\')));
     write_file(file, bytes);
     if (sidecar_json.empty()) {
@@ -48,8 +52,10 @@ void serve(const std::string& path, const std::string& bytes, const std::string&
     }
 }
 
+void release_held_body(const std::string& path) { write_file(served_file(path), ""); }
+
 void unserve(const std::string& path) {
-    const std::wstring file = file_for(path);
+    const std::wstring file = served_file(path);
     DeleteFileW(file.c_str());
     DeleteFileW((file + L".host.json").c_str());
 }

@@ -16,6 +16,12 @@ std::string host_url(const std::string& path);
 void serve(const std::string& path, const std::string& bytes, const std::string& sidecar_json = "");
 void unserve(const std::string& path);
 
+// Lets a body go on whose sidecar holds it "hold_until" a file of that name:
+// creates the file at path.
+void release_held_body(const std::string& path);
+// The file the host serves for path, as a Windows path.
+std::wstring served_file(const std::string& path);
+
 struct host_request {
     std::string method, path, user_agent, accept, host;
     bool has_body = false;

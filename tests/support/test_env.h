@@ -54,4 +54,4 @@ void end_processes_running(const std::wstring& exe_path);
 
 // Asks again every few milliseconds until the condition holds (true) or the
 // time is up (false): for what another process does in its own time.
-bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = 10000);
+bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = 30000);

@@ -1,6 +1,8 @@
 #include "ui_driver.h"
 
+#include "common/messages.h"
 #include "test_env.h"
+#include "ui/report_relay.h"
 
 namespace {
 
@@ -71,4 +73,24 @@ std::vector<HWND> top_level_windows(const std::wstring& class_name, DWORD proces
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+void forge_download_reports(HWND dialog) {
+    std::vector<HWND> targets{dialog};
+    for (HWND relay = FindWindowExW(HWND_MESSAGE, nullptr, report_relay_class, nullptr); relay != nullptr;
+         relay = FindWindowExW(HWND_MESSAGE, relay, report_relay_class, nullptr))
+        targets.push_back(relay);
+    const struct {
+        WPARAM total;
+        LPARAM current;
+    } forged[] = {{static_cast<WPARAM>(-1), 0}, {100, 100}, {5, 5}, {1000, 500}};
+    for (const auto& report : forged) {
+        for (HWND target : targets) {
+            SendMessageW(target, UM_DOWNLOAD_PROGRESS, report.total, report.current);
+            PostMessageW(target, UM_DOWNLOAD_PROGRESS, report.total, report.current);
+        }
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, UM_DOWNLOAD_PROGRESS, report.total, report.current, SMTO_NORMAL, 5000,
+                            &ignored);
+    }
 }

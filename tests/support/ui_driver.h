@@ -10,10 +10,10 @@
 HWND find_dialog(const std::wstring& caption);
 
 // The same, waiting for one to appear; null when none has within the time.
-HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms = 10000);
+HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms = 30000);
 
 // Waits until a window has gone; false when it is still there after the time.
-bool wait_until_gone(HWND window, DWORD timeout_ms = 10000);
+bool wait_until_gone(HWND window, DWORD timeout_ms = 30000);
 
 // The text of a message box: its static control with id 0xFFFF.
 std::wstring message_box_text(HWND box);
@@ -31,3 +31,9 @@ void press_button(HWND dialog, int id);
 
 // The top-level windows of that class that belong to that process.
 std::vector<HWND> top_level_windows(const std::wstring& class_name, DWORD process_id);
+
+// What another program can do to a download dialog it finds on the screen:
+// sends and posts it, and every report relay among the message-only windows,
+// progress reports that look like failure, completion and progress, and
+// broadcasts them too.
+void forge_download_reports(HWND dialog);

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "common/messages.h"
 #include "common/scoped.h"
 #include "resource.h"
 #include "ui/download_dlg.h"
@@ -19,8 +18,8 @@ struct report {
     LPARAM current;
 };
 
-// A download dialog without a worker: the test sends the reports itself and
-// looks at the window after each.
+// A download dialog without a worker: the test sends the reports itself, as
+// the worker would, and looks at the window after each.
 class scripted_dlg : public c_download_dlg {
 public:
     using check = std::function<void(scripted_dlg&)>;
@@ -43,11 +42,11 @@ public:
             UpdateWindow(window);
             after_each_(*this);
             for (const report& r : reports_) {
-                SendMessageW(window, UM_DOWNLOAD_PROGRESS, r.total, r.current);
+                send_download_report(*response, r.total, r.current);
                 UpdateWindow(window);
                 after_each_(*this);
             }
-            SendMessageW(window, UM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(-1), 0);
+            send_download_report(*response, static_cast<WPARAM>(-1), 0);
             return TRUE;
         }
         return c_download_dlg::dialog_proc(window, message, wParam, lParam);

@@ -4,6 +4,7 @@
 
 #include "app/control_window.h"
 #include "app/required_publisher.h"
+#include "common/decimal_text.h"
 #include "install/install.h"
 #include "install/pe_image.h"
 #include "release_base_url.h"
@@ -32,7 +33,7 @@ const wchar_t invalid_arguments_text[] = L"C\u00f3 l\u1ed7i trong qu\u00e1 tr\u0
 const wchar_t up_to_date_text[] = L"Phi\u00ean b\u1ea3n \u0111ang s\u1eed d\u1ee5ng l\u00e0 m\u1edbi nh\u1ea5t.";
 
 std::wstring update_question(int bits, version_code latest_version) {
-    return L"OmBry" + std::to_wstring(bits) + question_middle + version_text(latest_version) + question_end;
+    return L"OmBry" + decimal_text(bits) + question_middle + version_text(latest_version) + question_end;
 }
 
 std::string download_url(int bits) {

@@ -1,5 +1,7 @@
 #include "install/staged_file.h"
 
+#include "common/decimal_text.h"
+
 namespace {
 
 const wchar_t staged_suffix[] = L".tmp";
@@ -9,7 +11,7 @@ constexpr std::size_t longest_process_id = 10;  // 4294967295
 }  // namespace
 
 std::wstring staged_file_name(const std::wstring& target_name, std::uint32_t process_id) {
-    return target_name + L"." + std::to_wstring(process_id) + staged_suffix;
+    return target_name + L"." + decimal_text(process_id) + staged_suffix;
 }
 
 bool is_staged_file_name(const std::wstring& name, const std::wstring& target_name) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/decimal_text.h"
+
 std::wstring get_module_path() {
     // The longest path Windows knows is 32767 units; a result that fills the
     // buffer was cut short, so grow and ask again.
@@ -27,5 +29,5 @@ std::wstring get_module_directory() {
 }
 
 std::wstring get_installed_exe_path(int bits) {
-    return get_module_directory() + L"\\OmBry" + std::to_wstring(bits) + L".exe";
+    return get_module_directory() + L"\\OmBry" + decimal_text(bits) + L".exe";
 }

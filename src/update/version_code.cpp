@@ -1,5 +1,7 @@
 #include "update/version_code.h"
 
+#include "common/decimal_text.h"
+
 version_code version_code_from_file_version(std::uint32_t file_version_ms,
                                             std::uint32_t file_version_ls) {
     const auto major = static_cast<version_code>(file_version_ms >> 16);
@@ -9,6 +11,6 @@ version_code version_code_from_file_version(std::uint32_t file_version_ms,
 }
 
 std::wstring version_text(version_code version) {
-    return std::to_wstring(version / 100) + L"." + std::to_wstring((version / 10) % 10) + L"." +
-           std::to_wstring(version % 10);
+    return decimal_text(version / 100) + L"." + decimal_text((version / 10) % 10) + L"." +
+           decimal_text(version % 10);
 }

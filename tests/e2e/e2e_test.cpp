@@ -288,21 +288,34 @@ TEST_F(EndToEnd, AWriteThatFailsIsReportedUnlessSilentAndTheProductRunsAgain) {
     EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
 }
 
+// The width that the automatic path must take. The 32-bit updater takes the
+// system's: 64 under WOW64, which GetNativeSystemInfo tells apart without
+// IsWow64Process, the call the updater asks. The x86_64 test build is never
+// under WOW64, so it takes 32.
+int automatic_width() {
+    if (product_bits == 64) return 32;
+    SYSTEM_INFO system{};
+    GetNativeSystemInfo(&system);
+    return system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? 32 : 64;
+}
+
 TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
-    // A 64-bit process is never under WOW64, nor is any under a 32-bit Wine,
-    // so both trees take the 32-bit product: OmBry32.exe at 2.5.0 beside it.
+    // The product of that width at 2.5.0 beside the updater.
+    const int bits = automatic_width();
+    const std::string name = product_name(bits);
     publish_version("251");
-    publish_product(new_product_file(32), seen_download, "OmBry32.exe");
+    publish_product(new_product_file(bits), seen_download, name + ".exe");
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    if (product_bits != 32) {
-        ASSERT_TRUE(MoveFileW(folder.product_exe().c_str(), (folder.path() + L"\\OmBry32.exe").c_str()));
+    const std::wstring installed = folder.path() + L"\\" + widen_utf8(name) + L".exe";
+    if (bits != product_bits) {
+        ASSERT_TRUE(MoveFileW(folder.product_exe().c_str(), installed.c_str()));
     }
     EXPECT_EQ(run(folder, L"",
-                  {box("OmBry32 có version 2.5.1 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+                  {box(name + " có version 2.5.1 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
                    download_dialog("wait-gone"), box(downloaded_text, control_class, "ok")})
                   .exit_code,
               0);
-    EXPECT_TRUE(same_content(folder.path() + L"\\OmBry32.exe", new_product_file(32)));
+    EXPECT_TRUE(same_content(installed, new_product_file(bits)));
     // Now up to date by its version resource.
     publish_version("251");
     EXPECT_EQ(run(folder, L"", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);

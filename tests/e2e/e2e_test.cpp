@@ -17,7 +17,13 @@ const std::string control_class = "___OMBUP___TRW___";
 const std::string no_owner = "none";
 const std::string caption = "OmBry - Auto update";
 
-const std::string question_64 = "OmBry64 có version 2.5.1 mới. Bạn có muốn cập nhật không ?";
+// The product of the tree's width (see product_folder.h): its name, its file
+// in the release folder and the option that names it.
+const std::string product_title = product_name();
+const std::string product_file = product_title + ".exe";
+const std::wstring f_option = L"-f" + std::to_wstring(product_bits);
+
+const std::string update_question = product_title + " có version 2.5.1 mới. Bạn có muốn cập nhật không ?";
 const std::string not_writable_text =
     "Ombry không thể ghi dữ liệu ở vị trí hiện tại, vui lòng chuyển OmBry vào nơi có quyền ghi, "
     "hoặc khởi động lại OmBry với quyền Administrator.";
@@ -35,7 +41,7 @@ const std::string seen_download = R"({"body": {"chunks": [10000], "hold_until": 
 // Slow enough that a test ends long before the transfer would.
 const std::string endless_download = R"({"body": {"rate": 4000}})";
 
-std::wstring ombup_exe() { return build_dir() + L"\\ombup.exe"; }
+std::wstring ombup_exe() { return windows_path(OMBUP_UPDATER_UNDER_TEST); }
 // The same updater, built to require the test publisher's signature.
 std::wstring pinned_ombup_exe() { return build_dir() + L"\\ombup-pinned.exe"; }
 std::wstring fixture(const wchar_t* name) { return build_dir() + L"\\tests\\fixtures\\" + name; }
@@ -66,10 +72,11 @@ struct run_t {
 class EndToEnd : public testing::Test {
 protected:
     void publish_version(const std::string& text) { serve(release + "cversion.txt", text); }
-    void publish_product(const std::wstring& file, const std::string& sidecar = "", const char* name = "OmBry64.exe") {
+    void publish_product(const std::wstring& file, const std::string& sidecar = "",
+                         const std::string& name = product_file) {
         serve(release + name, read_file(file), sidecar);
     }
-    static size_t requests_for(const char* name) { return requests_to(release + name).size(); }
+    static size_t requests_for(const std::string& name) { return requests_to(release + name).size(); }
 
     // Runs the dialog driver on these steps; fails the test, with its reason,
     // when a step did not go as written.
@@ -137,23 +144,23 @@ TEST_F(EndToEnd, InvalidOptionsAreReportedWithoutAnyRequest) {
 TEST_F(EndToEnd, AVersionFileThatCannotBeFetchedIsAConnectionError) {
     install_folder folder(install_folder::writable, L"", ombup_exe());
     unserve(release + "cversion.txt");
-    EXPECT_EQ(run(folder, L"-f64 -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
-    EXPECT_EQ(run(folder, L"-f64 -v250 -s", {}).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250 -s", {}).exit_code, 0);
     // A server's error page is no version file, and never "up to date".
     serve(release + "cversion.txt", "<html><title>503 Service Temporarily Unavailable</title></html>",
           R"({"status": 503})");
-    EXPECT_EQ(run(folder, L"-f64 -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
-    EXPECT_EQ(run(folder, L"-f64 -v250 -s", {}).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250 -s", {}).exit_code, 0);
     expect_product_untouched(folder);
 }
 
 TEST_F(EndToEnd, UpToDate) {
     publish_version("250\n");
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    EXPECT_EQ(run(folder, L"-f64 -v250", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
-    EXPECT_EQ(run(folder, L"-s -f64 -v250", {}).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250", {}).exit_code, 0);
     publish_version("249");
-    EXPECT_EQ(run(folder, L"-f64 -v250", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
     expect_product_untouched(folder);
 }
 
@@ -162,11 +169,11 @@ TEST_F(EndToEnd, AnsweringNoChangesNothing) {
     publish_product(new_product_file());
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(2);
-    const size_t downloads = requests_for("OmBry64.exe");
-    EXPECT_EQ(run(folder, L"-f64 -v250", {box(question_64, control_class, "no")}).exit_code, 0);
+    const size_t downloads = requests_for(product_file);
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(update_question, control_class, "no")}).exit_code, 0);
     // Silent or not, the question is asked.
-    EXPECT_EQ(run(folder, L"-s -f64 -v250", {box(question_64, control_class, "no")}).exit_code, 0);
-    EXPECT_EQ(requests_for("OmBry64.exe"), downloads);
+    EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250", {box(update_question, control_class, "no")}).exit_code, 0);
+    EXPECT_EQ(requests_for(product_file), downloads);
     EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
     EXPECT_EQ(folder.product_log().size(), 1u);
     expect_product_untouched(folder);
@@ -176,15 +183,15 @@ TEST_F(EndToEnd, AFolderThatCannotBeWrittenIsReportedEvenWhenSilent) {
     publish_version("251");
     publish_product(new_product_file());
     install_folder folder(install_folder::read_only, L"", ombup_exe());
-    const size_t downloads = requests_for("OmBry64.exe");
-    for (const wchar_t* line : {L"-f64 -v250", L"-f64 -v250 -s"}) {
+    const size_t downloads = requests_for(product_file);
+    for (const std::wstring& line : {f_option + L" -v250", f_option + L" -v250 -s"}) {
         SCOPED_TRACE(narrow_utf8(line));
         EXPECT_EQ(run(folder, line,
-                      {box(question_64, control_class, "yes"), box(not_writable_text, control_class, "ok")})
+                      {box(update_question, control_class, "yes"), box(not_writable_text, control_class, "ok")})
                       .exit_code,
                   0);
     }
-    EXPECT_EQ(requests_for("OmBry64.exe"), downloads);
+    EXPECT_EQ(requests_for(product_file), downloads);
     expect_product_untouched(folder);
 }
 
@@ -194,8 +201,8 @@ TEST_F(EndToEnd, ACancelledDownloadShowsNothingMoreAndEndsPromptly) {
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(1);
     // The run's own time-out is far shorter than the transfer.
-    const run_t result = run(folder, L"-f64 -v250",
-                             {box(question_64, control_class, "yes"), download_dialog("cancel"),
+    const run_t result = run(folder, f_option + L" -v250",
+                             {box(update_question, control_class, "yes"), download_dialog("cancel"),
                               cancel_question_box("yes")});
     EXPECT_EQ(result.exit_code, 0) << "the updater waited for the transfer";
     EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
@@ -207,20 +214,20 @@ TEST_F(EndToEnd, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(1);
     // A failing download may end before its dialog is first shown.
-    const std::vector<std::string> failure = {box(question_64, control_class, "yes"),
+    const std::vector<std::string> failure = {box(update_question, control_class, "yes"),
                                               box(connection_error_text, no_owner, "ok")};
 
-    unserve(release + "OmBry64.exe");  // the host answers "404: Not Found"
-    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
+    unserve(release + product_file);  // the host answers "404: Not Found"
+    EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
     // Downloads that are no executable for this width are failures too.
-    serve(release + "OmBry64.exe", "<html><body>Maintenance</body></html>");
-    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
-    publish_product(fixture(L"fake_product-2.5.1-i386.exe"));
-    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
-    serve(release + "OmBry64.exe", "");
-    EXPECT_EQ(run(folder, L"-f64 -v250", failure).exit_code, 0);
+    serve(release + product_file, "<html><body>Maintenance</body></html>");
+    EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
+    publish_product(new_product_file(other_bits));
+    EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
+    serve(release + product_file, "");
+    EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
     // Silent: nothing after the question and the dialog.
-    EXPECT_EQ(run(folder, L"-s -f64 -v250", {box(question_64, control_class, "yes")}).exit_code, 0);
+    EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250", {box(update_question, control_class, "yes")}).exit_code, 0);
 
     EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
     EXPECT_EQ(folder.product_log().size(), 1u);
@@ -232,10 +239,10 @@ TEST_F(EndToEnd, ACompleteDownloadIsInstalledAndTheProductRestarted) {
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
     // Left by an updater that was ended between writing and moving.
-    write_file(folder.path() + L"\\OmBry64.exe.4242.tmp", "half");
+    write_file(folder.product_exe() + L".4242.tmp", "half");
     const scoped_handle product = folder.start_product(2);
-    const run_t result = run(folder, L"-f64 -v250",
-                             {box(question_64, control_class, "yes"), held_download_dialog("wait-gone"),
+    const run_t result = run(folder, f_option + L" -v250",
+                             {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
                               box(downloaded_text, control_class, "ok")});
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_TRUE(same_content(folder.product_exe(), new_product_file()));
@@ -257,8 +264,8 @@ TEST_F(EndToEnd, TheRestartedProductGetsThePFlag) {
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(1);
-    EXPECT_EQ(run(folder, L"-p -s -f64 -v250",
-                  {box(question_64, control_class, "yes"), held_download_dialog("wait-gone"),
+    EXPECT_EQ(run(folder, L"-p -s " + f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
                    box(downloaded_text, control_class, "ok")})
                   .exit_code,
               0);
@@ -271,8 +278,8 @@ TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(1);
-    EXPECT_EQ(run(folder, L"-f64 -v250",
-                  {box("OmBry64 có version 2.5.2 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(product_title + " có version 2.5.2 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
                    held_download_dialog("wait-gone"), box(connection_error_text, no_owner, "ok")})
                   .exit_code,
               0);
@@ -283,27 +290,27 @@ TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
 
 TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
     publish_version("251");
-    const std::vector<std::string> refused = {box(question_64, control_class, "yes"), held_download_dialog("wait-gone"),
+    const std::vector<std::string> refused = {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
                                               box(connection_error_text, no_owner, "ok")};
-    const std::vector<std::string> installed = {box(question_64, control_class, "yes"), held_download_dialog("wait-gone"),
+    const std::vector<std::string> installed = {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
                                                 box(downloaded_text, control_class, "ok")};
     {
         install_folder folder(install_folder::writable, L"", ombup_exe());
         folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
         publish_product(signed_product_file(L"2.5.1", L"impostor"), seen_download);
-        EXPECT_EQ(run(folder, L"-f64 -v250", refused).exit_code, 0);
+        EXPECT_EQ(run(folder, f_option + L" -v250", refused).exit_code, 0);
         expect_product_untouched(folder);
         publish_product(signed_product_file(L"2.5.1", L"renewed"), seen_download);
-        EXPECT_EQ(run(folder, L"-f64 -v250", installed).exit_code, 0);
+        EXPECT_EQ(run(folder, f_option + L" -v250", installed).exit_code, 0);
         EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"renewed")));
     }
     // Built to require the publisher: an unsigned product gets only its builds.
     install_folder folder(install_folder::writable, L"-pinned", pinned_ombup_exe());
     publish_product(new_product_file(), seen_download);
-    EXPECT_EQ(run(folder, L"-f64 -v250", refused).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250", refused).exit_code, 0);
     expect_product_untouched(folder);
     publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
-    EXPECT_EQ(run(folder, L"-f64 -v250", installed).exit_code, 0);
+    EXPECT_EQ(run(folder, f_option + L" -v250", installed).exit_code, 0);
     EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
 }
 
@@ -312,8 +319,8 @@ TEST_F(EndToEnd, ReportsFromAnotherProgramDoNotEndTheDownload) {
     // Held until the forged reports have been sent.
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    EXPECT_EQ(run(folder, L"-f64 -v250",
-                  {box(question_64, control_class, "yes"), held_download_dialog("forge-reports"),
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("forge-reports"),
                    box(downloaded_text, control_class, "ok")})
                   .exit_code,
               0);
@@ -326,8 +333,8 @@ TEST_F(EndToEnd, AProductThatWillNotCloseIsLeftAloneAndTheFailedWriteReportedUnl
     install_folder folder(install_folder::writable, L"", ombup_exe());
     // A product that will not close keeps its executable.
     folder.start_product(1, "ignore-close\n");
-    EXPECT_EQ(run(folder, L"-f64 -v250",
-                  {box(question_64, control_class, "yes"), held_download_dialog("wait-gone"),
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
                    box(downloaded_text, control_class, "ok"), box(write_failed_text, no_owner, "ok")})
                   .exit_code,
               0);
@@ -340,27 +347,42 @@ TEST_F(EndToEnd, AProductThatWillNotCloseIsLeftAloneAndTheFailedWriteReportedUnl
 
     end_processes_running(folder.product_exe());
     folder.start_product(1, "ignore-close\n");
-    EXPECT_EQ(run(folder, L"-s -f64 -v250",
-                  {box(question_64, control_class, "yes"), held_download_dialog("wait-gone"),
+    EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
                    box(downloaded_text, control_class, "ok")})
                   .exit_code,
               0);
     EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
 }
 
+// The width that the automatic path must take. The 32-bit updater takes the
+// system's: 64 under WOW64, which GetNativeSystemInfo tells apart without
+// IsWow64Process, the call the updater asks. The x86_64 test build is never
+// under WOW64, so it takes 32.
+int automatic_width() {
+    if (product_bits == 64) return 32;
+    SYSTEM_INFO system{};
+    GetNativeSystemInfo(&system);
+    return system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? 32 : 64;
+}
+
 TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
-    // A 64-bit process is never under WOW64, so this build takes the 32-bit
-    // product: OmBry32.exe at 2.5.0 beside it.
+    // The product of that width at 2.5.0 beside the updater.
+    const int bits = automatic_width();
+    const std::string name = product_name(bits);
     publish_version("251");
-    publish_product(fixture(L"fake_product-2.5.1-i386.exe"), seen_download, "OmBry32.exe");
+    publish_product(new_product_file(bits), seen_download, name + ".exe");
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    ASSERT_TRUE(MoveFileW(folder.product_exe().c_str(), (folder.path() + L"\\OmBry32.exe").c_str()));
+    const std::wstring installed = folder.path() + L"\\" + widen_utf8(name) + L".exe";
+    if (bits != product_bits) {
+        ASSERT_TRUE(MoveFileW(folder.product_exe().c_str(), installed.c_str()));
+    }
     EXPECT_EQ(run(folder, L"",
-                  {box("OmBry32 có version 2.5.1 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+                  {box(name + " có version 2.5.1 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
                    held_download_dialog("wait-gone"), box(downloaded_text, control_class, "ok")})
                   .exit_code,
               0);
-    EXPECT_TRUE(same_content(folder.path() + L"\\OmBry32.exe", fixture(L"fake_product-2.5.1-i386.exe")));
+    EXPECT_TRUE(same_content(installed, new_product_file(bits)));
     // Now up to date by its version resource.
     publish_version("251");
     EXPECT_EQ(run(folder, L"", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
@@ -369,10 +391,10 @@ TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
 TEST_F(EndToEnd, ASecondUpdaterEndsAtOnceAndShowsNothing) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    const scoped_handle first = folder.start_updater(L"-f64 -v250");
+    const scoped_handle first = folder.start_updater(f_option + L" -v250");
     const HWND question = wait_for_dialog(widen_utf8(caption));
     ASSERT_NE(question, nullptr);
-    const scoped_handle second = folder.start_updater(L"-f64 -v250");
+    const scoped_handle second = folder.start_updater(f_option + L" -v250");
     EXPECT_EQ(wait_for_exit(second, 60000), 0);
     EXPECT_EQ(find_dialog(widen_utf8(caption)), question) << "a second box appeared";
     press_button(question, IDNO);
@@ -394,7 +416,7 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterWhileABoxIsOpen) {
                                  way_to_end{"Exit from an accelerator", WM_COMMAND, MAKEWPARAM(105, 1)},
                                  way_to_end{"WM_CLOSE", WM_CLOSE, 0}}) {
         SCOPED_TRACE(way.name);
-        const scoped_handle updater = folder.start_updater(L"-f64 -v250");
+        const scoped_handle updater = folder.start_updater(f_option + L" -v250");
         const HWND box_window = wait_for_dialog(widen_utf8(caption));
         ASSERT_NE(box_window, nullptr);
         const HWND control = updater_control_window();
@@ -415,7 +437,7 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterWhileABoxIsOpen) {
 TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterAtItsQuestion) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    const scoped_handle updater = folder.start_updater(L"-f64 -v250");
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
     ASSERT_NE(wait_for_dialog(widen_utf8(caption)), nullptr);
     SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
     EXPECT_EQ(wait_for_exit(updater, 60000), 0);
@@ -426,8 +448,8 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterDuringTheDownload) {
     publish_version("251");
     publish_product(new_product_file(), endless_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
-    const scoped_handle updater = folder.start_updater(L"-f64 -v250");
-    answer({box(question_64, control_class, "yes"), download_dialog("none")});
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    answer({box(update_question, control_class, "yes"), download_dialog("none")});
     SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
     EXPECT_EQ(wait_for_exit(updater, 60000), 0);
     expect_product_untouched(folder);

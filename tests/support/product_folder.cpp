@@ -16,8 +16,13 @@ void copy_file(const std::wstring& from, const std::wstring& to) {
 
 }  // namespace
 
+std::string product_name(int bits) { return "OmBry" + std::to_string(bits); }
+
 std::wstring old_product_file() { return fixture(L"fake_product-2.5.0.exe"); }
-std::wstring new_product_file() { return fixture(L"fake_product-2.5.1.exe"); }
+std::wstring new_product_file(int bits) {
+    if (bits == product_bits) return fixture(L"fake_product-2.5.1.exe");
+    return fixture(bits == 32 ? L"fake_product-2.5.1-i386.exe" : L"fake_product-2.5.1-x86_64.exe");
+}
 
 std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer) {
     return build_dir() + L"\\signed\\fake_product-" + version + L"-" + signer + L".exe";
@@ -45,7 +50,7 @@ install_folder::install_folder(kind_t kind, const std::wstring& suffix, const st
     // Fresh also when a test is run again in the same sandbox.
     for (const std::wstring& name : files_in(fill)) DeleteFileW((fill + L"\\" + name).c_str());
     copy_file(updater_file, fill + L"\\" + updater_name_);
-    copy_file(old_product_file(), fill + L"\\OmBry64.exe");
+    copy_file(old_product_file(), fill + L"\\" + widen_utf8(product_name()) + L".exe");
 }
 
 void install_folder::install_product(const std::wstring& file) {
@@ -86,7 +91,7 @@ std::vector<std::string> install_folder::product_log() const {
 }
 
 std::vector<std::wstring> install_folder::expected_files() const {
-    std::vector<std::wstring> files{L"OmBry64.exe", updater_name_};
+    std::vector<std::wstring> files{widen_utf8(product_name()) + L".exe", updater_name_};
     if (product_configured_) {
         files.push_back(L"fake_product.cfg");
         files.push_back(L"fake_product.log");

@@ -1,8 +1,9 @@
 #pragma once
 // A folder laid out like an installation: an updater (ombup.exe, or a test
-// program in its place) and, beside it, OmBry64.exe (the fake product at
-// 2.5.0) with its settings file and log. Any product still running from it is
-// ended when the folder object goes.
+// program in its place) and, beside it, the product of the tree's width
+// (OmBry64.exe in the x86_64 tree, OmBry32.exe in the i386 one: the fake
+// product at 2.5.0) with its settings file and log. Any product still running
+// from it is ended when the folder object goes.
 #include <windows.h>
 
 #include <string>
@@ -10,11 +11,20 @@
 
 #include "test_env.h"
 
-std::wstring old_product_file();  // the fake product at 2.5.0
-std::wstring new_product_file();  // the fake product at 2.5.1
-// The fake product at that version signed for this run (tests/harness/sign-fixtures):
-// signer "publisher", "renewed" (the same subject, another certificate) or
-// "impostor" (the same common name, another organisation).
+// The width of the product that the tests install and run: the test
+// programs' own, the one width whose programs surely run in the tree's prefix.
+constexpr int product_bits = sizeof(void*) == 8 ? 64 : 32;
+constexpr int other_bits = product_bits == 64 ? 32 : 64;
+
+// "OmBry64" or "OmBry32": the product's name for that width.
+std::string product_name(int bits = product_bits);
+
+std::wstring old_product_file();                         // the fake product at 2.5.0
+std::wstring new_product_file(int bits = product_bits);  // the fake product at 2.5.1, built for that width
+// The fake product at that version, of this tree's width, signed for this run
+// (tests/harness/sign-fixtures): signer "publisher", "renewed" (the same
+// subject, another certificate) or "impostor" (the same common name, another
+// organisation).
 std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer);
 // The subject of "publisher" and "renewed", as Windows shows it.
 extern const wchar_t test_publisher[];
@@ -33,12 +43,12 @@ public:
     install_folder& operator=(const install_folder&) = delete;
 
     const std::wstring& path() const { return path_; }
-    std::wstring product_exe() const { return path_ + L"\\OmBry64.exe"; }
+    std::wstring product_exe() const { return path_ + L"\\" + widen_utf8(product_name()) + L".exe"; }
     std::wstring updater_exe() const { return path_ + L"\\" + updater_name_; }
 
-    // Puts another build in place of the installed OmBry64.exe.
+    // Puts another build in place of the installed product.
     void install_product(const std::wstring& file);
-    // The file that OmBry64.exe was made from (the fake product at 2.5.0 unless replaced).
+    // The file that the installed product was made from (the fake product at 2.5.0 unless replaced).
     const std::wstring& installed_before() const { return installed_before_; }
 
     // Writes fake_product.cfg: the settings that the product, and the product
@@ -57,7 +67,7 @@ public:
     int run_updater(const std::wstring& arguments) const;
 
     // The folder's files, if only the installation changed them: the updater,
-    // OmBry64.exe and, once the product's settings were written, its settings
+    // the product and, once the product's settings were written, its settings
     // and log.
     std::vector<std::wstring> expected_files() const;
 

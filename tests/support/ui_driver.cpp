@@ -63,7 +63,7 @@ std::vector<HWND> top_level_windows(const std::wstring& class_name, DWORD proces
         std::vector<HWND> found;
     } search{&class_name, process_id, {}};
     EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
+        [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
             auto& wanted = *reinterpret_cast<search_t*>(parameter);
             DWORD owner_process = 0;
             GetWindowThreadProcessId(window, &owner_process);

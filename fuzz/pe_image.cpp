@@ -1,5 +1,6 @@
 // The check of a downloaded executable: is_installable_image for both widths,
-// and for an image it accepts, what must then hold of its bytes.
+// and for an image it accepts, what must then hold of its bytes; and the
+// version read from the bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +80,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (end > 0) FUZZ_REQUIRE(!is_installable_image(data, static_cast<std::size_t>(end - 1), bits));
         copy.push_back('\0');
         FUZZ_REQUIRE(is_installable_image(copy, bits));
+    }
+
+    // The version is read from within the bytes alone: a byte appended
+    // changes nothing that was found.
+    std::uint32_t version_ms = 0;
+    std::uint32_t version_ls = 0;
+    if (image_file_version(data, size, version_ms, version_ls)) {
+        std::vector<char> longer(data, data + size);
+        longer.push_back('\0');
+        std::uint32_t longer_ms = 0;
+        std::uint32_t longer_ls = 0;
+        FUZZ_REQUIRE(image_file_version(reinterpret_cast<const unsigned char*>(longer.data()), longer.size(),
+                                        longer_ms, longer_ls));
+        FUZZ_REQUIRE(longer_ms == version_ms && longer_ls == version_ls);
     }
     return 0;
 }

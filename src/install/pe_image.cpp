@@ -17,6 +17,7 @@ constexpr std::size_t signature_size = 4;
 constexpr std::size_t file_header_size = 20;
 constexpr std::size_t section_header_size = 40;
 constexpr std::size_t data_directory_entry_size = 8;
+constexpr std::size_t resource_directory_index = 2;
 constexpr std::size_t certificate_directory_index = 4;
 
 // Offsets in the optional header. The two layouts agree up to SizeOfHeaders
@@ -48,24 +49,72 @@ private:
 struct width_t {
     std::uint16_t machine;
     std::uint16_t magic;
-    std::size_t directory_count_at;
 };
 
 bool width_for_bits(int bits, width_t& width) {
     if (bits == 32) {
-        width = {machine_i386, magic_pe32, directory_count_at_pe32};
+        width = {machine_i386, magic_pe32};
         return true;
     }
     if (bits == 64) {
-        width = {machine_amd64, magic_pe32_plus, directory_count_at_pe32_plus};
+        width = {machine_amd64, magic_pe32_plus};
         return true;
     }
     return false;
 }
 
-bool sections_are_whole(const byte_view& image, std::size_t table, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t header = table + i * section_header_size;
+// Where the parts of the headers lie, once each is known to lie within the bytes.
+struct headers_t {
+    std::uint16_t machine = 0;
+    std::uint16_t magic = 0;
+    std::uint16_t characteristics = 0;
+    std::size_t section_count = 0;
+    std::size_t optional = 0;
+    std::size_t optional_size = 0;
+    std::size_t directory_count_at = 0;  // in the optional header
+    std::size_t section_table = 0;
+};
+
+bool read_headers(const unsigned char* bytes, const byte_view& image, headers_t& headers) {
+    if (!image.has(0, dos_header_size) || bytes[0] != 'M' || bytes[1] != 'Z') return false;
+    const std::size_t pe = image.u32(new_header_pointer_at);
+    if (!image.has(pe, signature_size + file_header_size)) return false;
+    if (bytes[pe] != 'P' || bytes[pe + 1] != 'E' || bytes[pe + 2] != 0 || bytes[pe + 3] != 0) return false;
+
+    const std::size_t file_header = pe + signature_size;
+    headers.machine = image.u16(file_header);
+    headers.section_count = image.u16(file_header + 2);
+    headers.optional_size = image.u16(file_header + 16);
+    headers.characteristics = image.u16(file_header + 18);
+    headers.optional = file_header + file_header_size;
+    if (headers.optional_size < 2 || !image.has(headers.optional, headers.optional_size)) return false;
+    headers.magic = image.u16(headers.optional);
+    if (headers.magic == magic_pe32) {
+        headers.directory_count_at = directory_count_at_pe32;
+    } else if (headers.magic == magic_pe32_plus) {
+        headers.directory_count_at = directory_count_at_pe32_plus;
+    } else {
+        return false;
+    }
+    if (headers.optional_size < headers.directory_count_at + 4) return false;
+    headers.section_table = headers.optional + headers.optional_size;
+    return image.has(headers.section_table, headers.section_count * section_header_size);
+}
+
+// The data directory entry at index, if the optional header has it.
+bool read_directory(const byte_view& image, const headers_t& headers, std::size_t index, std::uint32_t& address,
+                    std::uint32_t& size) {
+    if (image.u32(headers.optional + headers.directory_count_at) <= index) return false;
+    const std::size_t entry = headers.directory_count_at + 4 + index * data_directory_entry_size;
+    if (entry + data_directory_entry_size > headers.optional_size) return false;
+    address = image.u32(headers.optional + entry);
+    size = image.u32(headers.optional + entry + 4);
+    return true;
+}
+
+bool sections_are_whole(const byte_view& image, const headers_t& headers) {
+    for (std::size_t i = 0; i < headers.section_count; ++i) {
+        const std::size_t header = headers.section_table + i * section_header_size;
         const std::uint32_t raw_size = image.u32(header + 16);
         const std::uint32_t raw_pointer = image.u32(header + 20);
         if (raw_size != 0 && !image.has(raw_pointer, raw_size)) return false;
@@ -75,15 +124,82 @@ bool sections_are_whole(const byte_view& image, std::size_t table, std::size_t c
 
 // A signed executable carries its certificates after the last section, where
 // a cut-off would otherwise go unseen. Its directory entry holds a file offset.
-bool certificates_are_whole(const byte_view& image, std::size_t optional, std::size_t optional_size,
-                            std::size_t directory_count_at) {
-    const std::size_t directories = directory_count_at + 4;
-    if (image.u32(optional + directory_count_at) <= certificate_directory_index) return true;
-    const std::size_t entry = directories + certificate_directory_index * data_directory_entry_size;
-    if (entry + data_directory_entry_size > optional_size) return true;
-    const std::uint32_t offset = image.u32(optional + entry);
-    const std::uint32_t size = image.u32(optional + entry + 4);
+bool certificates_are_whole(const byte_view& image, const headers_t& headers) {
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+    if (!read_directory(image, headers, certificate_directory_index, offset, size)) return true;
     return size == 0 || image.has(offset, size);
+}
+
+// The file offset of the bytes at a relative virtual address, and how many
+// of them the section's raw data holds from there; false when no section's
+// raw data, within the bytes, holds it.
+bool file_offset_of(const byte_view& image, const headers_t& headers, std::uint32_t address, std::size_t& offset,
+                    std::size_t& available) {
+    for (std::size_t i = 0; i < headers.section_count; ++i) {
+        const std::size_t header = headers.section_table + i * section_header_size;
+        const std::uint32_t virtual_address = image.u32(header + 12);
+        const std::uint32_t raw_size = image.u32(header + 16);
+        const std::uint32_t raw_pointer = image.u32(header + 20);
+        if (address < virtual_address || address - virtual_address >= raw_size) continue;
+        if (!image.has(raw_pointer, raw_size)) return false;
+        offset = std::size_t{raw_pointer} + (address - virtual_address);
+        available = raw_size - (address - virtual_address);
+        return true;
+    }
+    return false;
+}
+
+// A directory of the resource tree: which entry to take from it.
+constexpr std::uint32_t any_entry = 0xFFFFFFFF;
+constexpr std::uint32_t subdirectory_flag = 0x80000000;
+constexpr std::size_t resource_directory_size = 16;
+constexpr std::size_t resource_entry_size = 8;
+constexpr std::size_t resource_data_entry_size = 16;
+constexpr std::uint32_t resource_type_version = 16;
+constexpr std::uint32_t version_resource_name = 1;
+
+// The offset (from the tree's root) that the entry with that numeric id
+// points to, or the first entry's with any_entry; subdirectory says which
+// kind the entry must point to.
+bool find_resource_entry(const byte_view& tree, std::size_t directory, std::uint32_t id, bool subdirectory,
+                         std::size_t& target) {
+    if (!tree.has(directory, resource_directory_size)) return false;
+    const std::size_t count = std::size_t{tree.u16(directory + 12)} + tree.u16(directory + 14);
+    const std::size_t entries = directory + resource_directory_size;
+    if (!tree.has(entries, count * resource_entry_size)) return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = entries + i * resource_entry_size;
+        if (id != any_entry && tree.u32(entry) != id) continue;
+        const std::uint32_t points_to = tree.u32(entry + 4);
+        if (((points_to & subdirectory_flag) != 0) != subdirectory) return false;
+        target = points_to & ~subdirectory_flag;
+        return true;
+    }
+    return false;
+}
+
+// The fixed part of a version block: after its three words and its
+// zero-terminated key, at the next multiple of four from the block's start.
+constexpr std::size_t version_block_header_size = 6;
+constexpr std::size_t fixed_file_info_size = 52;
+constexpr std::uint32_t fixed_file_info_signature = 0xFEEF04BD;
+
+bool read_fixed_file_version(const byte_view& block, std::size_t size, std::uint32_t& version_ms,
+                             std::uint32_t& version_ls) {
+    if (size < version_block_header_size) return false;
+    const std::size_t value_length = block.u16(2);
+    std::size_t key_end = version_block_header_size;
+    for (;; key_end += 2) {
+        if (key_end + 2 > size) return false;
+        if (block.u16(key_end) == 0) break;
+    }
+    const std::size_t value = (key_end + 2 + 3) & ~std::size_t{3};
+    if (value_length < fixed_file_info_size || value > size || size - value < fixed_file_info_size) return false;
+    if (block.u32(value) != fixed_file_info_signature) return false;
+    version_ms = block.u32(value + 8);
+    version_ls = block.u32(value + 12);
+    return true;
 }
 
 }  // namespace
@@ -92,32 +208,60 @@ bool is_installable_image(const unsigned char* bytes, std::size_t size, int bits
     width_t width{};
     if (bytes == nullptr || !width_for_bits(bits, width)) return false;
     const byte_view image(bytes, size);
-
-    if (!image.has(0, dos_header_size) || bytes[0] != 'M' || bytes[1] != 'Z') return false;
-    const std::size_t pe = image.u32(new_header_pointer_at);
-    if (!image.has(pe, signature_size + file_header_size)) return false;
-    if (bytes[pe] != 'P' || bytes[pe + 1] != 'E' || bytes[pe + 2] != 0 || bytes[pe + 3] != 0) return false;
-
-    const std::size_t file_header = pe + signature_size;
-    const std::size_t section_count = image.u16(file_header + 2);
-    const std::size_t optional_size = image.u16(file_header + 16);
-    const std::uint16_t characteristics = image.u16(file_header + 18);
-    if (image.u16(file_header) != width.machine) return false;
-    if ((characteristics & characteristic_executable) == 0 || (characteristics & characteristic_dll) != 0) return false;
-    if (section_count == 0) return false;
-
-    const std::size_t optional = file_header + file_header_size;
-    if (optional_size < width.directory_count_at + 4 || !image.has(optional, optional_size)) return false;
-    if (image.u16(optional) != width.magic) return false;
-
-    const std::size_t section_table = optional + optional_size;
-    if (!image.has(section_table, section_count * section_header_size)) return false;
-    if (!image.has(0, image.u32(optional + size_of_headers_at))) return false;
-
-    return sections_are_whole(image, section_table, section_count) &&
-           certificates_are_whole(image, optional, optional_size, width.directory_count_at);
+    headers_t headers;
+    if (!read_headers(bytes, image, headers)) return false;
+    if (headers.machine != width.machine || headers.magic != width.magic) return false;
+    if ((headers.characteristics & characteristic_executable) == 0 ||
+        (headers.characteristics & characteristic_dll) != 0)
+        return false;
+    if (headers.section_count == 0) return false;
+    if (!image.has(0, image.u32(headers.optional + size_of_headers_at))) return false;
+    return sections_are_whole(image, headers) && certificates_are_whole(image, headers);
 }
 
 bool is_installable_image(const std::vector<char>& bytes, int bits) {
     return is_installable_image(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bits);
+}
+
+bool image_file_version(const unsigned char* bytes, std::size_t size, std::uint32_t& version_ms,
+                        std::uint32_t& version_ls) {
+    if (bytes == nullptr) return false;
+    const byte_view image(bytes, size);
+    headers_t headers;
+    std::uint32_t tree_address = 0;
+    std::uint32_t tree_size = 0;
+    std::size_t root = 0;
+    std::size_t tree_extent = 0;
+    if (!read_headers(bytes, image, headers) ||
+        !read_directory(image, headers, resource_directory_index, tree_address, tree_size) || tree_size == 0 ||
+        !file_offset_of(image, headers, tree_address, root, tree_extent))
+        return false;
+
+    // The version API's own choice: the resource of type 16 named 1, in the
+    // first language it has.
+    const byte_view tree(bytes + root, tree_extent);
+    std::size_t names = 0;
+    std::size_t languages = 0;
+    std::size_t data_entry = 0;
+    if (!find_resource_entry(tree, 0, resource_type_version, true, names) ||
+        !find_resource_entry(tree, names, version_resource_name, true, languages) ||
+        !find_resource_entry(tree, languages, any_entry, false, data_entry) ||
+        !tree.has(data_entry, resource_data_entry_size))
+        return false;
+
+    std::size_t block = 0;
+    std::size_t available = 0;
+    const std::uint32_t block_size = tree.u32(data_entry + 4);
+    if (!file_offset_of(image, headers, tree.u32(data_entry), block, available) || block_size > available)
+        return false;
+    return read_fixed_file_version(byte_view(bytes + block, block_size), block_size, version_ms, version_ls);
+}
+
+version_code image_version_code(const std::vector<char>& bytes) {
+    std::uint32_t version_ms = 0;
+    std::uint32_t version_ls = 0;
+    if (!image_file_version(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), version_ms,
+                            version_ls))
+        return 0;
+    return version_code_from_file_version(version_ms, version_ls);
 }

@@ -53,9 +53,9 @@ int wmain(int argc, wchar_t** argv) {
         clock_type::time_point seen{};
         std::thread user([&] { seen = answer_success_box(); });
         const clock_type::time_point start = clock_type::now();
-        const bool installed = install_update(data, 64, 251, false, true, nullptr, L"");
+        const install_result_t result = install_update(data, 64, 251, false, true, nullptr, L"");
         user.join();
-        if (!installed) {
+        if (result == install_result_t::refused) {
             std::fprintf(stderr, "the new executable was refused\n");
             return 1;
         }

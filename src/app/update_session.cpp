@@ -44,7 +44,8 @@ std::string download_url(int bits) {
 // that is not a whole executable for the installed width (an empty file, an
 // error page, a cut-off image), or not the announced release by the
 // product's publisher, is a failed download: it closes nothing and leaves
-// nothing.
+// nothing. A close request at the box that tells of the download ends the
+// attempt as a cancel does: nothing installed, nothing more shown.
 int download_and_install(HINSTANCE instance, HWND owner, version_code latest_version, int bits, bool p_flag,
                          bool silent) {
     c_download_dlg dialog(download_url(bits), instance, owner);
@@ -52,8 +53,14 @@ int download_and_install(HINSTANCE instance, HWND owner, version_code latest_ver
     if (dialog.completed != 1) return latest_version;
     if (dialog.current != dialog.total || !is_installable_image(dialog.received, bits))
         return RESULT_CONNECTION_ERROR;
-    if (!install_update(dialog.received, bits, latest_version, p_flag, silent, owner, required_publisher))
-        return RESULT_CONNECTION_ERROR;
+    switch (install_update(dialog.received, bits, latest_version, p_flag, silent, owner, required_publisher)) {
+        case install_result_t::refused:
+            return RESULT_CONNECTION_ERROR;
+        case install_result_t::abandoned:
+            return latest_version;
+        case install_result_t::done:
+            break;
+    }
     return RESULT_INSTALLED;
 }
 

@@ -9,15 +9,14 @@
 
 namespace {
 
-using subject_t = std::vector<BYTE>;
-
 // One WinVerifyTrust verification of a file and the state it keeps, which
 // the signer is read from and which is given back when the object goes.
 class trust_verification {
 public:
-    explicit trust_verification(const std::wstring& path) {
+    trust_verification(const std::wstring& path, HANDLE file) {
         file_.cbStruct = sizeof file_;
         file_.pcwszFilePath = path.c_str();
+        file_.hFile = file;
         data_.cbStruct = sizeof data_;
         data_.dwUIChoice = WTD_UI_NONE;
         data_.fdwRevocationChecks = WTD_REVOKE_NONE;
@@ -34,22 +33,20 @@ public:
     trust_verification(const trust_verification&) = delete;
     trust_verification& operator=(const trust_verification&) = delete;
 
-    // Any result but 0 is a refusal, whatever its reason.
-    bool trusted() const { return result_ == 0; }
+    LONG result() const { return result_; }
 
     // The signer's subject, only from a verification that succeeded.
-    bool signer_subject(subject_t& subject) const {
-        if (!trusted()) return false;
+    std::vector<BYTE> signer_subject() const {
+        if (result_ != 0) return {};
         CRYPT_PROVIDER_DATA* const provider = WTHelperProvDataFromStateData(data_.hWVTStateData);
         CRYPT_PROVIDER_SGNR* const signer =
             provider == nullptr ? nullptr : WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
         CRYPT_PROVIDER_CERT* const certificate =
             signer == nullptr ? nullptr : WTHelperGetProvCertFromChain(signer, 0);
         if (certificate == nullptr || certificate->pCert == nullptr || certificate->pCert->pCertInfo == nullptr)
-            return false;
+            return {};
         const CERT_NAME_BLOB& name = certificate->pCert->pCertInfo->Subject;
-        subject.assign(name.pbData, name.pbData + name.cbData);
-        return !subject.empty();
+        return std::vector<BYTE>(name.pbData, name.pbData + name.cbData);
     }
 
 private:
@@ -62,15 +59,31 @@ private:
     LONG result_ = -1;
 };
 
-bool read_signer_subject(const std::wstring& path, subject_t& subject) {
-    const trust_verification verification(path);
-    return verification.signer_subject(subject);
+// The name blob APIs take the bytes as not const, though they only read them.
+CERT_NAME_BLOB name_blob(const std::vector<BYTE>& subject) {
+    return CERT_NAME_BLOB{static_cast<DWORD>(subject.size()), const_cast<BYTE*>(subject.data())};
 }
 
-// The subject as Windows shows a signer (most specific part first, ", "
-// between the parts): the form in which a publisher is named at build time.
-std::wstring subject_text(subject_t& subject) {
-    CERT_NAME_BLOB name{static_cast<DWORD>(subject.size()), subject.data()};
+bool same_subject(const signature_t& first, const signature_t& second) {
+    CERT_NAME_BLOB a = name_blob(first.subject);
+    CERT_NAME_BLOB b = name_blob(second.subject);
+    return CertCompareCertificateName(X509_ASN_ENCODING, &a, &b) != FALSE;
+}
+
+}  // namespace
+
+signature_t read_signature(const std::wstring& path, HANDLE file) {
+    // WinVerifyTrust takes a null handle, not INVALID_HANDLE_VALUE, for "open the path".
+    const trust_verification verification(path, file == INVALID_HANDLE_VALUE ? nullptr : file);
+    signature_t signature;
+    signature.result = verification.result();
+    signature.subject = verification.signer_subject();
+    return signature;
+}
+
+std::wstring subject_text(const signature_t& signature) {
+    if (!signature.valid()) return std::wstring();
+    CERT_NAME_BLOB name = name_blob(signature.subject);
     constexpr DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
     const DWORD size = CertNameToStrW(X509_ASN_ENCODING, &name, flags, nullptr, 0);
     if (size <= 1) return std::wstring();
@@ -79,23 +92,13 @@ std::wstring subject_text(subject_t& subject) {
     return text;
 }
 
-bool same_subject(subject_t& first, subject_t& second) {
-    CERT_NAME_BLOB a{static_cast<DWORD>(first.size()), first.data()};
-    CERT_NAME_BLOB b{static_cast<DWORD>(second.size()), second.data()};
-    return CertCompareCertificateName(X509_ASN_ENCODING, &a, &b) != FALSE;
-}
-
-}  // namespace
-
-bool comes_from_publisher(const std::wstring& new_exe, const std::wstring& installed_exe,
-                          const wchar_t* required_subject) {
+publisher_verdict_t publisher_verdict(const signature_t& offered, const signature_t& installed,
+                                      const wchar_t* required_subject) {
     const bool subject_required = required_subject != nullptr && *required_subject != L'\0';
-    subject_t installed_signer;
-    const bool installed_is_signed = read_signer_subject(installed_exe, installed_signer);
-    if (!installed_is_signed && !subject_required) return true;
-
-    subject_t new_signer;
-    if (!read_signer_subject(new_exe, new_signer)) return false;
-    if (installed_is_signed && !same_subject(installed_signer, new_signer)) return false;
-    return !subject_required || subject_text(new_signer) == required_subject;
+    if (!installed.valid() && !subject_required) return publisher_verdict_t::accepted;
+    if (!offered.valid()) return publisher_verdict_t::not_validly_signed;
+    if (installed.valid() && !same_subject(installed, offered)) return publisher_verdict_t::not_the_installed_signer;
+    if (subject_required && subject_text(offered) != required_subject)
+        return publisher_verdict_t::not_the_required_signer;
+    return publisher_verdict_t::accepted;
 }

@@ -1,18 +1,42 @@
 #pragma once
-// Who built an executable, as its Authenticode signature tells.
-#include <string>
+// Who built an executable, as its Authenticode signature tells, and whether
+// that publisher may replace the installed build.
+#include <windows.h>
 
-// True when the new executable may replace the installed one as far as its
-// publisher goes:
-// - an installed executable with a valid signature lets in only a new one
-//   with a valid signature whose signer has the very same subject;
-// - a required subject (not empty) lets in only a new one with a valid
-//   signature by that subject, whatever the installed one carries;
-// - with neither, any new executable passes.
-// Valid means that WinVerifyTrust accepts the signature, without revocation
+#include <string>
+#include <vector>
+
+// An executable's signature as WinVerifyTrust judges it, without revocation
 // checks and without any user interface.
-// The installed signer's subject must be the same name, as encoded; a
-// required subject is compared as text, exactly as Windows shows a signer's
-// subject (most specific part first): "CN=Name, O=Organisation, C=VN".
-bool comes_from_publisher(const std::wstring& new_exe, const std::wstring& installed_exe,
-                          const wchar_t* required_subject);
+struct signature_t {
+    // WinVerifyTrust's answer: 0 for a valid signature; any other value is a
+    // refusal, whatever its reason (no signature, a changed byte, a cut).
+    LONG result = -1;
+    // The signer's subject as encoded in its certificate, read only from a
+    // valid signature.
+    std::vector<BYTE> subject;
+
+    bool valid() const { return result == 0 && !subject.empty(); }
+};
+
+// The signature of the file at path. With file (open for reading), the
+// verification reads through that handle, so that what it judges is what
+// the caller holds; path then only names it.
+signature_t read_signature(const std::wstring& path, HANDLE file = INVALID_HANDLE_VALUE);
+
+// The subject as Windows shows a signer, most specific part first and ", "
+// between the parts ("CN=Name, O=Organisation, C=VN"): the form in which a
+// publisher is named at build time. Empty for no valid signature.
+std::wstring subject_text(const signature_t& signature);
+
+// Whether a new build may replace the installed one as far as its publisher
+// goes, and if not, why:
+// - an installed build with a valid signature lets in only a new one with a
+//   valid signature whose signer has the very same subject, as encoded;
+// - a required subject (not empty) lets in only a new one with a valid
+//   signature by that subject, compared as subject_text shows it, whatever
+//   the installed one carries;
+// - with neither, any new build passes.
+enum class publisher_verdict_t { accepted, not_validly_signed, not_the_installed_signer, not_the_required_signer };
+publisher_verdict_t publisher_verdict(const signature_t& offered, const signature_t& installed,
+                                      const wchar_t* required_subject);

@@ -455,4 +455,71 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterDuringTheDownload) {
     expect_product_untouched(folder);
 }
 
+// The file that the updater has staged beside the product, once it is there.
+std::wstring staged_file_in(const install_folder& folder) {
+    const std::wstring prefix = widen_utf8(product_file) + L".";
+    for (const std::wstring& name : files_in(folder.path()))
+        if (name.rfind(prefix, 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, L".tmp") == 0)
+            return folder.path() + L"\\" + name;
+    return std::wstring();
+}
+
+TEST_F(EndToEnd, NoOtherProgramCanChangeTheCheckedBuildBeforeItIsInstalled) {
+    publish_version("251");
+    publish_product(new_product_file(), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    answer({box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+            box(downloaded_text, control_class, "none")});
+    // Checked and waiting for the user: what another program tries now fails.
+    const std::wstring staged = staged_file_in(folder);
+    ASSERT_FALSE(staged.empty());
+    const std::wstring other = fresh_test_folder(L"-other") + L"\\other.exe";
+    write_file(other, read_file(old_product_file()));
+    EXPECT_FALSE(scoped_file(CreateFileW(staged.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                         FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)))
+        << "opened for writing";
+    EXPECT_FALSE(DeleteFileW(staged.c_str())) << "deleted";
+    EXPECT_FALSE(MoveFileExW(staged.c_str(), (other + L".moved").c_str(), 0)) << "renamed away";
+    EXPECT_FALSE(MoveFileExW(other.c_str(), staged.c_str(), MOVEFILE_REPLACE_EXISTING)) << "replaced";
+    answer({box(downloaded_text, control_class, "ok")});
+    EXPECT_EQ(wait_for_exit(updater, 60000), 0);
+    EXPECT_TRUE(same_content(folder.product_exe(), new_product_file()));
+    EXPECT_EQ(files_in(folder.path()), folder.expected_files());
+}
+
+TEST_F(EndToEnd, TheCloseRequestBeforeOkInstallsNothing) {
+    publish_version("251");
+    publish_product(new_product_file(), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle product = folder.start_product(1);
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    answer({box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+            box(downloaded_text, control_class, "none")});
+    SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
+    // No further box: one would keep the updater from ending.
+    EXPECT_EQ(wait_for_exit(updater, 60000), 0);
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
+    expect_product_untouched(folder);
+}
+
+TEST_F(EndToEnd, AProductThatTakesAWhileToEndIsReplacedAndStartedOnceItHasEnded) {
+    publish_version("251");
+    publish_product(new_product_file(), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    // Its process goes on for seconds after its window, longer than a move
+    // waits for a file that is still held.
+    const scoped_handle product = folder.start_product(1, "linger=4000\n");
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+                   box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.product_exe(), new_product_file()));
+    EXPECT_EQ(product_log_of(folder, 4),
+              (std::vector<std::string>{"start []", "close-request 1000 to window 1", "end", "start [-r -s]"}));
+    EXPECT_EQ(processes_running(folder.product_exe()).size(), 1u);
+}
+
 }  // namespace

@@ -49,4 +49,14 @@ TEST(CloseBounds, AStubbornProductKeepsItsFileAndIsLeftAloneWithoutASecondCopy) 
     EXPECT_EQ(wait_for_exit(product, 0), -1) << "the first one still runs";
 }
 
+TEST(CloseBounds, AProductWhoseProcessOutlivesItsWindowsTooLongKeepsItsFileAndIsNotStartedAgain) {
+    install_folder folder;
+    const scoped_handle product =
+        folder.start_product(1, "linger=" + std::to_string(product_exit_time_limit_ms + 60000) + "\n");
+    expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::failed);
+    EXPECT_EQ(folder.product_log(), (std::vector<std::string>{"start []", "close-request 1000 to window 1"}));
+    EXPECT_EQ(processes_running(folder.product_exe()).size(), 1u);
+    EXPECT_EQ(wait_for_exit(product, 0), -1) << "the first one still runs";
+}
+
 }  // namespace

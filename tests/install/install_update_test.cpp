@@ -54,7 +54,8 @@ TEST(InstallUpdate, AProductStillEndingHoldsItsFileOnlyForAMoment) {
     // Still running when the second close pass finds no window left.
     const scoped_handle product = folder.start_product(1, "linger=1500\n");
     expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::succeeded);
-    EXPECT_EQ(product_log_of(folder, 3), closed_and_restarted("-r -s"));
+    EXPECT_EQ(product_log_of(folder, 4),
+              (std::vector<std::string>{"start []", "close-request 1000 to window 1", "end", "start [-r -s]"}));
 }
 
 TEST(InstallUpdate, FailedWriteInAReadOnlyFolderKeepsTheOldExecutable) {
@@ -79,8 +80,11 @@ TEST(InstallUpdate, EmptyDownloadIsAFailedWriteThatClosesNothing) {
 
 TEST(InstallUpdate, AProductClosedForAMoveThatFailsIsStartedAgain) {
     install_folder folder;
-    // Its windows go at once, but it holds its file longer than the move waits.
-    const scoped_handle product = folder.start_product(1, "linger=8000\n");
+    const scoped_handle product = folder.start_product(1);
+    // Another program reads the executable for longer than the move waits.
+    const scoped_file reader(CreateFileW(folder.product_exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(reader);
     expect_installation(folder, install_through_driver(folder, new_product_file(), false, false), write_t::failed);
     EXPECT_EQ(product_log_of(folder, 3), closed_and_restarted("-r -s"));
 }

@@ -3,13 +3,12 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <string>
 
 #include "common/messages.h"
 #include "common/scoped.h"
-#include "install/pe_image.h"
-#include "install/publisher.h"
+#include "install/build_checks.h"
+#include "install/staged_executable.h"
 #include "install/staged_file.h"
 #include "update/paths.h"
 
@@ -25,85 +24,6 @@ const wchar_t write_failed_text[] = L"Kh\u00f4ng th\u1ec3 ghi file. Vui l\u00f2n
 const wchar_t product_window_class[] = L"OmBry_MainWnd";
 constexpr DWORD pause_after_close_request_ms = 100;
 constexpr DWORD pause_between_close_passes_ms = 1000;
-
-// An executable that was just let go of can be held a moment longer (by a
-// virus scanner reading it, say); one still held after this is held for good.
-constexpr DWORD replace_retry_time_ms = 2000;
-constexpr DWORD replace_retry_pause_ms = 100;
-
-// Windows answers a file that is mapped as a running image with "access
-// denied", and one open elsewhere with a sharing or lock violation.
-bool target_is_held(DWORD error) {
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
-
-// The new executable beside the target, held open from its first byte until
-// it has replaced the target. Other programs may read it, but none may
-// write, truncate, rename or delete it meanwhile: the bytes that were checked
-// are the bytes installed. Deleted when it goes, unless it is in place.
-class staged_executable {
-public:
-    staged_executable() = default;
-    ~staged_executable() {
-        if (!file_ || placed_) return;
-        FILE_DISPOSITION_INFO disposition{TRUE};
-        if (!SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition)) {
-            file_.reset();
-            DeleteFileW(path_.c_str());
-        }
-    }
-    staged_executable(const staged_executable&) = delete;
-    staged_executable& operator=(const staged_executable&) = delete;
-
-    // Creates the file (a file of that name that is there already is never
-    // taken over) and writes data whole to it.
-    bool write(const std::wstring& path, const std::vector<char>& data) {
-        if (data.empty() || data.size() > MAXDWORD) return false;
-        file_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file_) return false;
-        path_ = path;
-        const DWORD size = static_cast<DWORD>(data.size());
-        DWORD written = 0;
-        return WriteFile(file_.get(), data.data(), size, &written, nullptr) && written == size &&
-               FlushFileBuffers(file_.get());
-    }
-
-    HANDLE handle() const { return file_.get(); }
-    const std::wstring& path() const { return path_; }
-
-    // Puts it in place of target in one step, through the handle held, and
-    // closes it.
-    bool replace(const std::wstring& target) {
-        // FILE_RENAME_INFO ends in the new name, which needs room of its own.
-        std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) +
-                                          (target.size() + 1) * sizeof(wchar_t));
-        auto* const rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-        rename->ReplaceIfExists = TRUE;
-        rename->RootDirectory = nullptr;
-        rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-        std::copy(target.c_str(), target.c_str() + target.size() + 1, rename->FileName);
-
-        const ULONGLONG give_up_at = GetTickCount64() + replace_retry_time_ms;
-        for (;;) {
-            if (SetFileInformationByHandle(file_.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
-                // In place, it is let go: no program can be started from a
-                // file that is open for writing.
-                placed_ = true;
-                FlushFileBuffers(file_.get());
-                file_.reset();
-                return true;
-            }
-            if (!target_is_held(GetLastError()) || GetTickCount64() >= give_up_at) return false;
-            Sleep(replace_retry_pause_ms);
-        }
-    }
-
-private:
-    scoped_file file_;
-    std::wstring path_;
-    bool placed_ = false;
-};
 
 std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 std::wstring name_of(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -123,16 +43,6 @@ void remove_leftover_staged_files(const std::wstring& target) {
             DeleteFileW((folder + L"\\" + found.cFileName).c_str());
     } while (FindNextFileW(search, &found));
     FindClose(search);
-}
-
-// The release that the version file announced, built by the publisher of the
-// installed product: a half-published release, or a file from anybody else,
-// is never installed. Judged from the bytes written and the file held.
-bool is_genuine_release(const std::vector<char>& data, const staged_executable& staged, const std::wstring& target,
-                        version_code latest_version, const wchar_t* required_publisher) {
-    return latest_version > 0 && image_version_code(data) == latest_version &&
-           publisher_verdict(read_signature(staged.path(), staged.handle()), read_signature(target),
-                             required_publisher) == publisher_verdict_t::accepted;
 }
 
 bool product_window_open() { return FindWindowW(product_window_class, nullptr) != nullptr; }
@@ -223,7 +133,10 @@ install_result_t install_update(const std::vector<char>& data, int bits, version
         report_write_failure(silent);
         return install_result_t::done;
     }
-    if (!is_genuine_release(data, staged, target, latest_version, required_publisher))
+    // The release that the version file announced, built by the publisher of
+    // the installed product, judged from the bytes written and the file held.
+    if (check_downloaded_build(data, bits, latest_version, read_signature(staged.path(), staged.handle()),
+                               read_signature(target), required_publisher) != build_refusal_t::none)
         return install_result_t::refused;
 
     MessageBoxW(owner, download_succeeded_text, message_caption, MB_OK | MB_ICONINFORMATION);

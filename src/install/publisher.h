@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "install/refusal.h"
+
 // An executable's signature as WinVerifyTrust judges it, without revocation
 // checks and without any user interface.
 struct signature_t {
@@ -37,6 +39,5 @@ std::wstring subject_text(const signature_t& signature);
 //   signature by that subject, compared as subject_text shows it, whatever
 //   the installed one carries;
 // - with neither, any new build passes.
-enum class publisher_verdict_t { accepted, not_validly_signed, not_the_installed_signer, not_the_required_signer };
 publisher_verdict_t publisher_verdict(const signature_t& offered, const signature_t& installed,
                                       const wchar_t* required_subject);

@@ -6,6 +6,7 @@
 #include "net/https.h"
 #include "release_base_url.h"
 #include "update/launch_options.h"
+#include "update/version_code.h"
 
 int check_for_update(const wchar_t* command_line, version_code& latest_version, int& bits, bool& p_flag,
                      bool& silent) {
@@ -17,7 +18,7 @@ int check_for_update(const wchar_t* command_line, version_code& latest_version, 
     data_response_t response;
     if (!download_to_memory(url.c_str(), response)) return RESULT_CONNECTION_ERROR;
 
-    const version_code latest = decimal_value(std::string_view(response.data.data(), response.data.size()));
+    const version_code latest = version_file_value(std::string_view(response.data.data(), response.data.size()));
     latest_version = latest;
     return latest > installed_version ? latest : RESULT_UP_TO_DATE;
 }

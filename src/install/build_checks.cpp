@@ -1,0 +1,13 @@
+#include "install/build_checks.h"
+
+#include "install/pe_image.h"
+
+build_refusal_t check_downloaded_build(const std::vector<char>& bytes, int bits, version_code announced,
+                                       const signature_t& offered, const signature_t& installed,
+                                       const wchar_t* required_publisher) {
+    if (!is_installable_image(bytes, bits)) return build_refusal_t::not_an_executable_of_the_width;
+    if (announced <= 0 || image_version_code(bytes) != announced) return build_refusal_t::not_the_announced_version;
+    if (publisher_verdict(offered, installed, required_publisher) != publisher_verdict_t::accepted)
+        return build_refusal_t::not_from_the_publisher;
+    return build_refusal_t::none;
+}

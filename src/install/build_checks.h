@@ -1,0 +1,16 @@
+#pragma once
+// What a downloaded build must be before the updater offers to install it.
+// The publisher's release check asks the same of every build it is shown, so
+// that its answer is the updater's.
+#include <vector>
+
+#include "install/publisher.h"
+#include "install/refusal.h"
+#include "update/version_code.h"
+
+// bytes: the build as downloaded; offered: its signature; installed: the
+// installed build's signature; required_publisher: the subject compiled into
+// the updater, or empty.
+build_refusal_t check_downloaded_build(const std::vector<char>& bytes, int bits, version_code announced,
+                                       const signature_t& offered, const signature_t& installed,
+                                       const wchar_t* required_publisher);

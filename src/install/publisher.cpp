@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "install/trust_api.h"
+
 namespace {
 
 using subject_t = std::vector<BYTE>;
@@ -25,11 +27,11 @@ public:
         data_.pFile = &file_;
         data_.dwStateAction = WTD_STATEACTION_VERIFY;
         data_.dwProvFlags = WTD_REVOCATION_CHECK_NONE;
-        result_ = WinVerifyTrust(no_window(), &action_, &data_);
+        result_ = wintrust_api()->WinVerifyTrust(no_window(), &action_, &data_);
     }
     ~trust_verification() {
         data_.dwStateAction = WTD_STATEACTION_CLOSE;
-        WinVerifyTrust(no_window(), &action_, &data_);
+        wintrust_api()->WinVerifyTrust(no_window(), &action_, &data_);
     }
     trust_verification(const trust_verification&) = delete;
     trust_verification& operator=(const trust_verification&) = delete;
@@ -40,11 +42,12 @@ public:
     // The signer's subject, only from a verification that succeeded.
     bool signer_subject(subject_t& subject) const {
         if (!trusted()) return false;
-        CRYPT_PROVIDER_DATA* const provider = WTHelperProvDataFromStateData(data_.hWVTStateData);
+        const wintrust_api_t* const trust = wintrust_api();
+        CRYPT_PROVIDER_DATA* const provider = trust->WTHelperProvDataFromStateData(data_.hWVTStateData);
         CRYPT_PROVIDER_SGNR* const signer =
-            provider == nullptr ? nullptr : WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+            provider == nullptr ? nullptr : trust->WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
         CRYPT_PROVIDER_CERT* const certificate =
-            signer == nullptr ? nullptr : WTHelperGetProvCertFromChain(signer, 0);
+            signer == nullptr ? nullptr : trust->WTHelperGetProvCertFromChain(signer, 0);
         if (certificate == nullptr || certificate->pCert == nullptr || certificate->pCert->pCertInfo == nullptr)
             return false;
         const CERT_NAME_BLOB& name = certificate->pCert->pCertInfo->Subject;
@@ -72,23 +75,25 @@ bool read_signer_subject(const std::wstring& path, subject_t& subject) {
 std::wstring subject_text(subject_t& subject) {
     CERT_NAME_BLOB name{static_cast<DWORD>(subject.size()), subject.data()};
     constexpr DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
-    const DWORD size = CertNameToStrW(X509_ASN_ENCODING, &name, flags, nullptr, 0);
+    const DWORD size = crypt32_api()->CertNameToStrW(X509_ASN_ENCODING, &name, flags, nullptr, 0);
     if (size <= 1) return std::wstring();
     std::wstring text(size, L'\0');
-    text.resize(CertNameToStrW(X509_ASN_ENCODING, &name, flags, text.data(), size) - 1);
+    text.resize(crypt32_api()->CertNameToStrW(X509_ASN_ENCODING, &name, flags, text.data(), size) - 1);
     return text;
 }
 
 bool same_subject(subject_t& first, subject_t& second) {
     CERT_NAME_BLOB a{static_cast<DWORD>(first.size()), first.data()};
     CERT_NAME_BLOB b{static_cast<DWORD>(second.size()), second.data()};
-    return CertCompareCertificateName(X509_ASN_ENCODING, &a, &b) != FALSE;
+    return crypt32_api()->CertCompareCertificateName(X509_ASN_ENCODING, &a, &b) != FALSE;
 }
 
 }  // namespace
 
 bool comes_from_publisher(const std::wstring& new_exe, const std::wstring& installed_exe,
                           const wchar_t* required_subject) {
+    // Without the system's signature check no build can be shown to be the publisher's.
+    if (wintrust_api() == nullptr || crypt32_api() == nullptr) return false;
     const bool subject_required = required_subject != nullptr && *required_subject != L'\0';
     subject_t installed_signer;
     const bool installed_is_signed = read_signer_subject(installed_exe, installed_signer);

@@ -19,26 +19,26 @@ constexpr INTERNET_PORT https_port = 443;
 // host without this, and naming the versions caps the newest at what is
 // named. A system that does not know TLS 1.3 refuses the whole set, so it is
 // asked again without it; one that refuses that too keeps its default.
-void allow_modern_tls(HINTERNET session) {
+void allow_modern_tls(const winhttp_api_t& http, HINTERNET session) {
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
                       WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-    if (WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) return;
+    if (http.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) return;
     protocols &= ~static_cast<DWORD>(WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3);
-    WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+    http.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
 }
 
 // The session's time-outs do not bound the wait for the response headers
 // (90 s on Windows, no limit under Wine); only this per-request option does.
-void bound_response_wait(HINTERNET request) {
+void bound_response_wait(const winhttp_api_t& http, HINTERNET request) {
     DWORD timeout = timeout_ms;
-    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof timeout);
+    http.WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeout, sizeof timeout);
 }
 
 bool query_number_header(HINTERNET request, DWORD info_level, DWORD& value) {
     DWORD number = 0;
     DWORD size = sizeof number;
-    if (!WinHttpQueryHeaders(request, info_level | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                             &number, &size, WINHTTP_NO_HEADER_INDEX))
+    if (!winhttp_api()->WinHttpQueryHeaders(request, info_level | WINHTTP_QUERY_FLAG_NUMBER,
+                                            WINHTTP_HEADER_NAME_BY_INDEX, &number, &size, WINHTTP_NO_HEADER_INDEX))
         return false;
     value = number;
     return true;
@@ -68,15 +68,16 @@ bool read_body(HINTERNET request, DWORD content_length, data_response_t& respons
     // off, even where WinHTTP reports the early close as a normal end.
     DWORD declared_length = 0;
     const bool has_declared_length = query_number_header(request, WINHTTP_QUERY_CONTENT_LENGTH, declared_length);
+    const winhttp_api_t* const http = winhttp_api();
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available)) return false;
+        if (!http->WinHttpQueryDataAvailable(request, &available)) return false;
         if (available == 0) return !has_declared_length || response.data.size() >= declared_length;
 
         const std::unique_ptr<char[]> chunk(new (std::nothrow) char[std::size_t{available} + 1]());
         if (!chunk) return false;
         DWORD read = 0;
-        if (!WinHttpReadData(request, chunk.get(), available, &read)) return false;
+        if (!http->WinHttpReadData(request, chunk.get(), available, &read)) return false;
         if (begins_with_missing_file_marker(std::string_view(chunk.get(), read))) return false;
         if (!append_bytes(response.data, chunk.get(), read)) return false;
         send_download_report(response, content_length, static_cast<LPARAM>(response.data.size()));
@@ -89,7 +90,8 @@ bool fetch_body(const char* url, data_response_t& response) {
 
     scoped_internet session, connection, request;
     if (!open_https_request(widen_string(url), session, connection, request)) return false;
-    if (!WinHttpReceiveResponse(request.get(), nullptr) || !has_success_status(request.get())) return false;
+    if (!winhttp_api()->WinHttpReceiveResponse(request.get(), nullptr) || !has_success_status(request.get()))
+        return false;
     return read_body(request.get(), content_length, response);
 }
 
@@ -128,37 +130,39 @@ BOOL open_https_request(const std::wstring& url, scoped_internet& session, scope
     request.reset();
     connection.reset();
     session.reset();
+    const winhttp_api_t* const http = winhttp_api();
+    if (http == nullptr) return FALSE;
 
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = static_cast<DWORD>(-1);
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return FALSE;
+    if (!http->WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return FALSE;
 
-    session.reset(WinHttpOpen(user_agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0));
+    session.reset(http->WinHttpOpen(user_agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                    WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return FALSE;
-    WinHttpSetTimeouts(session.get(), timeout_ms, timeout_ms, timeout_ms, timeout_ms);
-    allow_modern_tls(session.get());
+    http->WinHttpSetTimeouts(session.get(), timeout_ms, timeout_ms, timeout_ms, timeout_ms);
+    allow_modern_tls(*http, session.get());
 
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    connection.reset(WinHttpConnect(session.get(), host.c_str(), https_port, 0));
+    connection.reset(http->WinHttpConnect(session.get(), host.c_str(), https_port, 0));
     if (!connection) return FALSE;
 
     const std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
     const wchar_t* accept_types[] = {L"*/*", nullptr};
-    request.reset(WinHttpOpenRequest(connection.get(), L"", path.c_str(), nullptr, WINHTTP_NO_REFERER, accept_types,
-                                     WINHTTP_FLAG_SECURE));
+    request.reset(http->WinHttpOpenRequest(connection.get(), L"", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                           accept_types, WINHTTP_FLAG_SECURE));
     if (!request) return FALSE;
-    bound_response_wait(request.get());
-    return WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+    bound_response_wait(*http, request.get());
+    return http->WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
 
 bool query_content_length(const char* url, DWORD& content_length) {
     scoped_internet session, connection, request;
     return open_https_request(widen_string(url), session, connection, request) &&
-           WinHttpReceiveResponse(request.get(), nullptr) &&
+           winhttp_api()->WinHttpReceiveResponse(request.get(), nullptr) &&
            query_number_header(request.get(), WINHTTP_QUERY_CONTENT_LENGTH, content_length);
 }
 

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "common/scoped.h"
+#include "net/winhttp_api.h"
 
 struct internet_handle_traits {
     using handle_type = HINTERNET;
     static handle_type none() { return nullptr; }
-    static void release(handle_type handle) { WinHttpCloseHandle(handle); }
+    // A handle was opened through the table, so the table is there.
+    static void release(handle_type handle) { winhttp_api()->WinHttpCloseHandle(handle); }
 };
 using scoped_internet = scoped<internet_handle_traits>;
 
@@ -47,7 +49,7 @@ struct data_response_t {
 void send_download_report(data_response_t& response, WPARAM total, LPARAM current);
 
 // Opens session, connection and request for url (always TLS, always port 443,
-// whatever the URL says) and sends the GET. The owners hold whatever was
+// whatever the URL says) and sends the GET. Fails without WinHTTP. The owners hold whatever was
 // opened, also on failure; declared in that order they close request,
 // connection, session.
 BOOL open_https_request(const std::wstring& url, scoped_internet& session, scoped_internet& connection,

@@ -1,23 +1,29 @@
 #!/usr/bin/env python3
-"""Checks the shipping ombup.exe from its bytes: a 32-bit x86 PE for the GUI
-subsystem that imports only DLLs that every Windows has, none of the MinGW
-runtime (libstdc++, libgcc, winpthread) and not the common controls."""
+"""Checks an updater exe from its bytes: a PE of the expected width (32: the
+shipping i686 build, 64: the x86_64 test tree's own) for the GUI subsystem
+that imports only KnownDLLs of Windows. Any other DLL the loader would look
+for beside the exe first, where a planted copy would run inside the updater;
+so also none of the MinGW runtime (libstdc++, libgcc, winpthread), and not
+the common controls.
+
+  check_shipping_exe.py EXE [32|64]     (default 32)
+"""
 
 import struct
 import sys
 
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "winhttp.dll", "version.dll",
-    "shell32.dll", "msvcrt.dll", "advapi32.dll", "wintrust.dll", "crypt32.dll",
+KNOWN_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "msvcrt.dll",
+    "advapi32.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll",
 }
-IMAGE_FILE_MACHINE_I386 = 0x14C
-PE32_MAGIC = 0x10B
+WIDTHS = {
+    32: {"machine": 0x14C, "magic": 0x10B, "directories": 96, "name": "i386 PE32"},
+    64: {"machine": 0x8664, "magic": 0x20B, "directories": 112, "name": "AMD64 PE32+"},
+}
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 
 
-def imported_dlls(image, optional_offset, optional_size, sections):
-    import_rva = struct.unpack_from("<I", image, optional_offset + 96 + 8)[0]
-
+def imported_dlls(image, import_rva, sections):
     def offset_of(rva):
         for virtual_address, virtual_size, raw_size, raw_pointer in sections:
             if virtual_address <= rva < virtual_address + max(virtual_size, raw_size):
@@ -35,7 +41,8 @@ def imported_dlls(image, optional_offset, optional_size, sections):
         descriptor += 20
 
 
-def main(path):
+def main(path, bits):
+    width = WIDTHS[bits]
     image = open(path, "rb").read()
     failures = []
     if image[:2] != b"MZ":
@@ -56,23 +63,26 @@ def main(path):
         virtual_size, virtual_address, raw_size, raw_pointer = struct.unpack_from("<4I", image, at + 8)
         sections.append((virtual_address, virtual_size, raw_size, raw_pointer))
 
-    print("machine 0x%x, optional header magic 0x%x, subsystem %d" % (machine, magic, subsystem))
-    if machine != IMAGE_FILE_MACHINE_I386:
-        failures.append("machine is 0x%x, not i386 (0x14c)" % machine)
-    if magic != PE32_MAGIC:
-        failures.append("optional header is not PE32")
+    print("%s: machine 0x%x, optional header magic 0x%x, subsystem %d" % (path, machine, magic, subsystem))
+    if machine != width["machine"] or magic != width["magic"]:
+        failures.append("not a %d-bit image (%s: machine 0x%x, magic 0x%x)"
+                        % (bits, width["name"], width["machine"], width["magic"]))
     if subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI:
         failures.append("subsystem is %d, not the Windows GUI (2)" % subsystem)
-    if magic == PE32_MAGIC:
-        dlls = imported_dlls(image, optional, optional_size, sections)
+    if magic in (0x10B, 0x20B):
+        directories = optional + (96 if magic == 0x10B else 112)
+        dlls = imported_dlls(image, struct.unpack_from("<I", image, directories + 8)[0], sections)
         print("imports: " + ", ".join(dlls))
         for dll in dlls:
-            if dll.lower() not in SYSTEM_DLLS:
-                failures.append("imports %s, which is not a system DLL" % dll)
+            if dll.lower() not in KNOWN_DLLS:
+                failures.append("imports %s, which is not a KnownDLL" % dll)
     for failure in failures:
         print("FAILED: " + failure)
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    if len(sys.argv) not in (2, 3) or (len(sys.argv) == 3 and sys.argv[2] not in ("32", "64")):
+        print(__doc__)
+        sys.exit(2)
+    sys.exit(main(sys.argv[1], int(sys.argv[2]) if len(sys.argv) == 3 else 32))

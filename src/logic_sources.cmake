@@ -9,3 +9,9 @@ set(OMBUP_LOGIC_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/update/launch_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/update/version_code.cpp
 )
+# The release check's own logic that needs no Win32: its command line and
+# its report.
+set(OMBUP_RELEASE_LOGIC_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/release/release_arguments.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/release/release_report.cpp
+)

@@ -3,20 +3,10 @@
 #include "app/control_window.h"
 #include "app/update_session.h"
 #include "common/system_function.h"
+#include "common/system_library.h"
 #include "resource.h"
 
 namespace {
-
-// What the system loads on the updater's behalf from now on (the shell's
-// helpers for ShellExecuteW, crypt32's own) comes from the system folder and
-// never from the updater's, which others may be able to write. Systems older
-// than Windows 8 have this only with an update, so it is looked up.
-void load_libraries_from_system_folder_only() {
-    using set_default_dll_directories_fn = BOOL(WINAPI*)(DWORD);
-    const auto set_default_dll_directories = find_system_function<set_default_dll_directories_fn>(
-        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
-    if (set_default_dll_directories != nullptr) set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
 
 void make_process_dpi_aware() {
     using set_process_dpi_aware_fn = BOOL(WINAPI*)();

@@ -2,6 +2,15 @@
 
 #include <string>
 
+void load_libraries_from_system_folder_only() {
+    // Systems older than Windows 8 have this only with an update, so it is
+    // looked up.
+    using set_default_dll_directories_fn = BOOL(WINAPI*)(DWORD);
+    const auto set_default_dll_directories = find_system_function<set_default_dll_directories_fn>(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (set_default_dll_directories != nullptr) set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 HMODULE load_system_library(const wchar_t* name) {
     // The search flags came with Windows 8 and an update to Windows 7; the
     // system that has them has AddDllDirectory.

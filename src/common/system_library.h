@@ -11,6 +11,12 @@
 
 #include "common/system_function.h"
 
+// What the system loads on the program's behalf from now on (the shell's
+// helpers for ShellExecuteW, crypt32's own) comes from the system folder and
+// never from the program's, which others may be able to write. The first
+// thing a program does.
+void load_libraries_from_system_folder_only();
+
 // The DLL from the system folder alone, its own imports too; null when it is
 // not there.
 HMODULE load_system_library(const wchar_t* name);

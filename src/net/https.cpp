@@ -55,44 +55,74 @@ bool append_bytes(std::vector<char>& data, const char* bytes, std::size_t count)
     }
 }
 
-// An error page (a server error, a missing file, a maintenance notice) is
-// no body of the file, whatever it says.
-bool has_success_status(HINTERNET request) {
-    DWORD status = 0;
-    return query_number_header(request, WINHTTP_QUERY_STATUS_CODE, status) && status >= 200 && status <= 299;
+// What a received response says, for the caller that wants to know.
+void note_answer(HINTERNET request, transfer_report_t::answer_t& answer) {
+    answer.answered = true;
+    answer.has_length = query_number_header(request, WINHTTP_QUERY_CONTENT_LENGTH, answer.length);
+    query_number_header(request, WINHTTP_QUERY_STATUS_CODE, answer.status);
 }
 
-// Reads the body of a sent request chunk by chunk into response.data.
-bool read_body(HINTERNET request, DWORD content_length, data_response_t& response) {
-    // A body that stops short of the length its own response declared was cut
-    // off, even where WinHTTP reports the early close as a normal end.
-    DWORD declared_length = 0;
-    const bool has_declared_length = query_number_header(request, WINHTTP_QUERY_CONTENT_LENGTH, declared_length);
+// Opens and sends the request and receives its response's headers; on a
+// failure, WinHTTP's reason goes to the report.
+bool receive_response(const char* url, scoped_internet& session, scoped_internet& connection,
+                      scoped_internet& request, transfer_report_t& report) {
+    if (open_https_request(widen_string(url), session, connection, request) &&
+        winhttp_api()->WinHttpReceiveResponse(request.get(), nullptr))
+        return true;
+    report.error = GetLastError();
+    return false;
+}
+
+bool probe_length(const char* url, DWORD& content_length, transfer_report_t& report) {
+    scoped_internet session, connection, request;
+    if (!receive_response(url, session, connection, request, report)) return false;
+    note_answer(request.get(), report.probe);
+    if (!report.probe.has_length) return false;
+    content_length = report.probe.length;
+    return true;
+}
+
+// Reads the body of a received response chunk by chunk into response.data.
+bool read_body(HINTERNET request, DWORD content_length, data_response_t& response, transfer_report_t& report) {
     const winhttp_api_t* const http = winhttp_api();
     for (;;) {
         DWORD available = 0;
-        if (!http->WinHttpQueryDataAvailable(request, &available)) return false;
-        if (available == 0) return !has_declared_length || response.data.size() >= declared_length;
+        if (!http->WinHttpQueryDataAvailable(request, &available)) {
+            report.error = GetLastError();
+            return false;
+        }
+        // A body that stops short of the length its own response declared
+        // was cut off, even where WinHTTP reports the early close as a normal
+        // end.
+        if (available == 0) return !report.body.has_length || response.data.size() >= report.body.length;
 
         const std::unique_ptr<char[]> chunk(new (std::nothrow) char[std::size_t{available} + 1]());
         if (!chunk) return false;
         DWORD read = 0;
-        if (!http->WinHttpReadData(request, chunk.get(), available, &read)) return false;
-        if (begins_with_missing_file_marker(std::string_view(chunk.get(), read))) return false;
+        if (!http->WinHttpReadData(request, chunk.get(), available, &read)) {
+            report.error = GetLastError();
+            return false;
+        }
+        if (begins_with_missing_file_marker(std::string_view(chunk.get(), read))) {
+            report.marker = true;
+            return false;
+        }
         if (!append_bytes(response.data, chunk.get(), read)) return false;
         send_download_report(response, content_length, static_cast<LPARAM>(response.data.size()));
     }
 }
 
-bool fetch_body(const char* url, data_response_t& response) {
+bool fetch_body(const char* url, data_response_t& response, transfer_report_t& report) {
     DWORD content_length = 0;
-    if (!query_content_length(url, content_length)) return false;
+    if (!probe_length(url, content_length, report)) return false;
 
     scoped_internet session, connection, request;
-    if (!open_https_request(widen_string(url), session, connection, request)) return false;
-    if (!winhttp_api()->WinHttpReceiveResponse(request.get(), nullptr) || !has_success_status(request.get()))
-        return false;
-    return read_body(request.get(), content_length, response);
+    if (!receive_response(url, session, connection, request, report)) return false;
+    note_answer(request.get(), report.body);
+    // An error page (a server error, a missing file, a maintenance notice) is
+    // no body of the file, whatever it says.
+    if (report.body.status < 200 || report.body.status > 299) return false;
+    return read_body(request.get(), content_length, response, report);
 }
 
 }  // namespace
@@ -160,15 +190,14 @@ BOOL open_https_request(const std::wstring& url, scoped_internet& session, scope
 }
 
 bool query_content_length(const char* url, DWORD& content_length) {
-    scoped_internet session, connection, request;
-    return open_https_request(widen_string(url), session, connection, request) &&
-           winhttp_api()->WinHttpReceiveResponse(request.get(), nullptr) &&
-           query_number_header(request.get(), WINHTTP_QUERY_CONTENT_LENGTH, content_length);
+    transfer_report_t report;
+    return probe_length(url, content_length, report);
 }
 
-bool download_to_memory(const char* url, data_response_t& response) {
+bool download_to_memory(const char* url, data_response_t& response, transfer_report_t* report) {
     response.data.clear();
-    const bool complete = fetch_body(url, response);
+    transfer_report_t unused;
+    const bool complete = fetch_body(url, response, report != nullptr ? *report : unused);
     if (complete) {
         send_download_report(response, 100, 100);
     } else {

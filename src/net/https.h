@@ -59,7 +59,23 @@ BOOL open_https_request(const std::wstring& url, scoped_internet& session, scope
 // On false, content_length keeps its value.
 bool query_content_length(const char* url, DWORD& content_length);
 
+// What the host answered to a download's two requests, for a caller that
+// must say why a download failed. The download goes by its own rules alone.
+struct transfer_report_t {
+    struct answer_t {
+        bool answered = false;  // the response's headers arrived
+        DWORD status = 0;
+        bool has_length = false;
+        DWORD length = 0;
+    };
+    answer_t probe;
+    answer_t body;
+    DWORD error = 0;      // WinHTTP's error from the call that failed, 0 when none did
+    bool marker = false;  // a chunk began with the missing-file marker
+};
+
 // Fetches url whole into response.data: a length probe, then the body request.
 // Returns true when the whole body arrived; with a window, the final report
-// says the same before the call returns.
-bool download_to_memory(const char* url, data_response_t& response);
+// says the same before the call returns. With report, also what the host
+// answered.
+bool download_to_memory(const char* url, data_response_t& response, transfer_report_t* report = nullptr);

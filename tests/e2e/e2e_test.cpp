@@ -83,23 +83,11 @@ protected:
     void answer(const std::vector<std::string>& steps) {
         std::string script;
         for (const std::string& step : steps) script += step + "\n";
-        const std::wstring base = fresh_test_folder(L"-driver") + L"\\driver";
-        write_file(base + L".txt", script);
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        const scoped_file output(CreateFileW((base + L".log").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = output.get();
-        PROCESS_INFORMATION process{};
-        std::wstring command = L"\"" + fixture(L"dialog_driver.exe") + L"\" \"" + base + L".txt\"";
-        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                   &process));
-        const scoped_handle driver(process.hProcess);
-        CloseHandle(process.hThread);
-        const int exit_code = wait_for_exit(driver, 120000);
-        EXPECT_EQ(exit_code, 0) << read_file(base + L".log");
+        const std::wstring script_file = fresh_test_folder(L"-driver") + L"\\driver.txt";
+        write_file(script_file, script);
+        std::string log;
+        EXPECT_EQ(run_program(L"\"" + fixture(L"dialog_driver.exe") + L"\" \"" + script_file + L"\"", log, 120000), 0)
+            << log;
     }
 
     // Starts the updater, answers its boxes with the steps, and waits for it to end.

@@ -114,6 +114,33 @@ int run_program(const std::wstring& command_line, DWORD timeout_ms) {
     return exit_code;
 }
 
+int run_program(const std::wstring& command_line, std::string& output, DWORD timeout_ms) {
+    // Through a file: a pipe would need reading while the program runs.
+    const std::wstring output_file = fresh_test_folder(L"-output") + L"\\output-" +
+                                     std::to_wstring(GetTickCount64()) + L".txt";
+    int exit_code = -1;
+    {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        const scoped_file file(CreateFileW(output_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = file.get();
+        PROCESS_INFORMATION process{};
+        std::wstring mutable_line = command_line;
+        if (!file || !CreateProcessW(nullptr, &mutable_line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                     &startup, &process))
+            return -1;
+        CloseHandle(process.hThread);
+        const scoped_handle program(process.hProcess);
+        exit_code = wait_for_exit(program, timeout_ms);
+        if (exit_code == -1) TerminateProcess(program.get(), 1);
+    }
+    output = read_file(output_file);
+    return exit_code;
+}
+
 scoped_handle start_program(const std::wstring& command_line) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

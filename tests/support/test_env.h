@@ -39,6 +39,9 @@ std::string narrow_utf8(const std::wstring& text);
 // could not be started or did not end within the time.
 int run_program(const std::wstring& command_line, DWORD timeout_ms = 30000);
 
+// The same, with what it wrote to its standard output and error in output.
+int run_program(const std::wstring& command_line, std::string& output, DWORD timeout_ms = 60000);
+
 // Starts a program and returns at once with its process handle (empty when it
 // could not be started).
 scoped_handle start_program(const std::wstring& command_line);

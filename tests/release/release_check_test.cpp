@@ -1,0 +1,152 @@
+// The publisher's release check, ombup-release.exe, run for real on release
+// folders and on the local release host, good and broken.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "product_folder.h"
+#include "release_host.h"
+#include "test_env.h"
+
+namespace {
+
+using testing::HasSubstr;
+
+struct check_t {
+    int exit_code = -1;
+    std::string output;
+};
+
+std::wstring signed_other_width() {
+    return build_dir() + L"\\signed\\fake_product-2.5.1-" + (product_bits == 64 ? L"i386" : L"x86_64") +
+           L"-publisher.exe";
+}
+const std::wstring previous = signed_product_file(L"2.5.0", L"publisher");
+
+class ReleaseCheck : public testing::Test {
+protected:
+    // A release folder of 2.5.1, both widths signed by the test publisher,
+    // with these files in place of those.
+    std::wstring release_folder(const std::string& version_file = "251\n", std::wstring product = L"",
+                                std::wstring other = L"", const std::wstring& suffix = L"") {
+        const std::wstring folder = fresh_test_folder(suffix);
+        write_file(folder + L"\\cversion.txt", version_file);
+        if (product.empty()) product = signed_product_file(L"2.5.1", L"publisher");
+        if (other.empty()) other = signed_other_width();
+        write_file(folder + L"\\" + widen_utf8(product_name()) + L".exe", read_file(product));
+        write_file(folder + L"\\" + widen_utf8(product_name(other_bits)) + L".exe", read_file(other));
+        return folder;
+    }
+
+    // The same files on the host, under a folder address of this test's own.
+    std::wstring publish(const std::wstring& folder) {
+        for (const char* name : {"cversion.txt", "OmBry32.exe", "OmBry64.exe"})
+            serve(test_path(std::string("master/release/") + name), read_file(folder + L"\\" + widen_utf8(name)));
+        return widen_utf8(host_url(test_path("master/release/")));
+    }
+
+    check_t check(const std::wstring& arguments) {
+        check_t result;
+        result.exit_code = run_program(L"\"" + build_dir() + L"\\ombup-release.exe\" check " + arguments, result.output);
+        return result;
+    }
+};
+
+std::wstring quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+const std::string box_5 = "; users see box 5, the connection error";
+
+TEST_F(ReleaseCheck, AGoodReleaseInstallsFromTheFolderAndFromTheHost) {
+    const std::wstring folder = release_folder();
+    const std::wstring publisher = std::wstring(L"--publisher \"") + test_publisher + L"\"";
+    check_t result = check(quoted(folder) + L" --previous " + quoted(previous) + L" " + publisher);
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": 2.5.0 \u2192 2.5.1 installs"));
+    EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ": any version below 2.5.1 \u2192 2.5.1 installs"));
+    EXPECT_THAT(result.output, Not(HasSubstr("FAIL")));
+
+    result = check(publish(folder) + L" --against " + quoted(folder) + L" --previous " + quoted(previous));
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("ok    cversion.txt: fetched as the updater fetches it: both requests "
+                                         "answered 200 with Content-Length 4, 4 bytes"));
+    EXPECT_THAT(result.output, HasSubstr("ok    OmBry64.exe: the bytes served are the folder's"));
+}
+
+TEST_F(ReleaseCheck, AVersionFileThatDoesNotReadAsTheVersionIsCaught) {
+    check_t result = check(quoted(release_folder("\xEF\xBB\xBF" "251\n")));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr("reads as 0: it does not start with a number, and no updater is ever offered"));
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": never offered: cversion.txt reads as 0"));
+    result = check(quoted(release_folder("2.5.1", L"", L"", L"-dotted")));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr("\"2.5.1\" reads as 2 (0.0.2): the file must hold the version code"));
+}
+
+TEST_F(ReleaseCheck, ABuildOfTheWrongWidthIsRefused) {
+    // Both files are the same build.
+    const check_t result = check(quoted(release_folder("251", L"", signed_product_file(L"2.5.1", L"publisher"))));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr("-bit Windows executable, not the " + std::to_string(other_bits) +
+                                         "-bit one its name says"));
+    EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ": refused: " + product_name(other_bits) +
+                                         ".exe is not a whole " + std::to_string(other_bits) +
+                                         "-bit Windows executable" + box_5));
+}
+
+TEST_F(ReleaseCheck, ABuildThatIsNotTheAnnouncedVersionIsRefused) {
+    const check_t result = check(quoted(release_folder("251", signed_product_file(L"2.5.0", L"publisher"))));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr("version 2.5.0.0 gives 250, not the announced 251"));
+    EXPECT_THAT(result.output,
+                HasSubstr(product_name() + ": refused: " + product_name() + ".exe is not version 2.5.1" + box_5));
+}
+
+TEST_F(ReleaseCheck, ABuildByAnotherSignerIsRefused) {
+    const std::wstring folder = release_folder("251", signed_product_file(L"2.5.1", L"impostor"));
+    check_t result = check(quoted(folder) + L" --previous " + quoted(previous));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
+                                         ".exe is signed by another subject than the installed 2.5.0" + box_5));
+    EXPECT_THAT(result.output, HasSubstr("not both signed by the same subject"));
+    // A signature cut short is a broken signature, not a crash.
+    std::string cut = read_file(signed_product_file(L"2.5.1", L"publisher"));
+    cut.resize(cut.size() - 64);
+    write_file(folder + L"\\" + widen_utf8(product_name()) + L".exe", cut);
+    result = check(quoted(folder) + L" --previous " + quoted(previous));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused"));
+}
+
+TEST_F(ReleaseCheck, AHostThatDoesNotServeTheReleaseAsTheUpdaterNeedsIsCaught) {
+    const std::wstring folder = release_folder();
+    const std::wstring address = publish(folder);
+    // A stale version file, an error page with status 200's cousin, a file
+    // that is not there.
+    serve(test_path("master/release/cversion.txt"), "250\n");
+    serve(test_path("master/release/" + product_name(other_bits) + ".exe"), "<html>busy</html>", R"({"status": 503})");
+    unserve(test_path("master/release/" + product_name() + ".exe"));
+    const check_t result = check(address + L" --against " + quoted(folder));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr("cversion.txt: the bytes served are not the folder's"));
+    EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ".exe: the body request was answered 503"));
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ".exe: the body request was answered 404"));
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
+                                         ".exe cannot be downloaded" + box_5));
+    // Nobody answers there.
+    const check_t nobody = check(L"https://127.0.0.9/master/release/");
+    EXPECT_EQ(nobody.exit_code, 1);
+    EXPECT_THAT(nobody.output, HasSubstr("cversion.txt: the host cannot be reached on port 443"));
+}
+
+TEST_F(ReleaseCheck, WhatCannotBeCheckedIsSaidWithExitCode2) {
+    const std::wstring folder = release_folder();
+    for (const std::wstring& arguments :
+         {quoted(folder + L"\\missing"), std::wstring(L"https://localhost/ombry/"), std::wstring(L"--bogus"),
+          quoted(folder) + L" --previous " + quoted(folder + L"\\cversion.txt")}) {
+        SCOPED_TRACE(narrow_utf8(arguments));
+        const check_t result = check(arguments);
+        EXPECT_EQ(result.exit_code, 2);
+        EXPECT_THAT(result.output, HasSubstr("ombup-release: "));
+    }
+}
+
+}  // namespace

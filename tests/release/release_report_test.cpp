@@ -1,0 +1,98 @@
+#include "release/release_report.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// A release of 2.5.1 that every updater installs: both builds whole,
+// versioned and signed by one subject, for users of a signed 2.5.0 of each
+// width.
+release_facts_t good_release() {
+    release_facts_t facts;
+    facts.version_file.had = true;
+    facts.version_file_bytes = "251\n";
+    facts.announced = 251;
+    for (const int i : {0, 1}) {
+        build_facts_t& build = facts.builds[i];
+        build.bits = i == 0 ? 32 : 64;
+        build.fetch.had = true;
+        build.size = 5000;
+        build.image_bits = build.bits;
+        build.has_version = true;
+        build.version[0] = 2;
+        build.version[1] = 5;
+        build.version[2] = 1;
+        build.signer = {true, 0, "CN=P"};
+        facts.previous.push_back({"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P"}});
+        facts.verdicts.push_back({build.bits, i, build_refusal_t::none, publisher_verdict_t::accepted});
+    }
+    facts.same_signer = 1;
+    return facts;
+}
+
+bool has_line(const std::vector<std::string>& lines, const std::string& line) {
+    for (const std::string& found : lines)
+        if (found == line) return true;
+    return false;
+}
+
+TEST(ReleaseReport, AGoodReleaseInstallsForEveryWidth) {
+    const release_report_t report = report_release(good_release());
+    EXPECT_TRUE(report.passed);
+    EXPECT_EQ(report.verdicts, (std::vector<std::string>{"OmBry32: 2.5.0 \u2192 2.5.1 installs",
+                                                         "OmBry64: 2.5.0 \u2192 2.5.1 installs"}));
+    EXPECT_TRUE(has_line(report.lines, "ok    cversion.txt: \"251\\n\" reads as 251, version 2.5.1"));
+    EXPECT_TRUE(has_line(report.lines, "ok    OmBry64.exe: version 2.5.1.0 gives 251, as announced"));
+}
+
+TEST(ReleaseReport, EveryFaultFailsTheCheckAndSaysWhatUsersMeet) {
+    const struct {
+        const char* name;
+        std::function<void(release_facts_t&)> spoil;
+        std::string expected;  // a line or a verdict
+    } cases[] = {
+        {"byte-order mark", [](release_facts_t& f) { f.version_file_bytes = "\xEF\xBB\xBF" "251"; f.announced = 0; },
+         "OmBry64: never offered: cversion.txt reads as 0"},
+        {"dotted", [](release_facts_t& f) { f.version_file_bytes = "2.5.1"; f.announced = 2; },
+         "FAIL  cversion.txt: \"2.5.1\" reads as 2 (0.0.2): the file must hold the version code, 251 for 2.5.1"},
+        {"not fetched", [](release_facts_t& f) { f.version_file = {false, "", "the length request was answered 404"}; },
+         "OmBry32: refused: cversion.txt cannot be fetched; users see box 5, the connection error"},
+        {"users already have it", [](release_facts_t& f) { f.previous[1].version = 251; },
+         "OmBry64: never offered: the installed 2.5.1 is not below 2.5.1"},
+        {"a part above 9",
+         [](release_facts_t& f) {
+             f.builds[1].version[1] = 10;
+             f.builds[1].version[2] = 0;
+             f.announced = 300;
+         },
+         "FAIL  OmBry64.exe: version 2.10.0.0 has a part above 9: it reads as 300, the code of 3.0.0, and is shown "
+         "to users as that"},
+        {"another signer",
+         [](release_facts_t& f) {
+             f.verdicts[1].refusal = build_refusal_t::not_from_the_publisher;
+             f.verdicts[1].publisher = publisher_verdict_t::not_the_installed_signer;
+         },
+         "OmBry64: refused: OmBry64.exe is signed by another subject than the installed 2.5.0; users see box 5, the "
+         "connection error"},
+        {"not whole", [](release_facts_t& f) { f.builds[0].fetch = {false, "", "not in the folder"}; },
+         "OmBry32: refused: OmBry32.exe cannot be downloaded; users see box 5, the connection error"},
+        {"broken signature", [](release_facts_t& f) { f.builds[0].signer = {false, 0x80096010, ""}; },
+         "FAIL  OmBry32.exe: signed, but the signature is not valid (WinVerifyTrust 0x80096010)"},
+        {"signers differ", [](release_facts_t& f) { f.same_signer = 0; },
+         "FAIL  OmBry32.exe and OmBry64.exe: not both signed by the same subject; each width's users accept only the "
+         "subject their own build is signed by"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        release_facts_t facts = good_release();
+        test.spoil(facts);
+        const release_report_t report = report_release(facts);
+        EXPECT_FALSE(report.passed);
+        EXPECT_TRUE(has_line(report.lines, test.expected) || has_line(report.verdicts, test.expected))
+            << ::testing::PrintToString(report.lines) << ::testing::PrintToString(report.verdicts);
+    }
+}
+
+}  // namespace

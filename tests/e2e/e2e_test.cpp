@@ -355,6 +355,73 @@ TEST_F(EndToEnd, AProductThatWillNotCloseIsLeftAloneAndTheFailedWriteReportedUnl
     EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
 }
 
+// While it lives, Wine prefers a native DLL of these names, found by the
+// normal search, in the programs of these file names, as Windows always
+// would (Wine takes its builtin ones otherwise). Its per-program overrides:
+// WINEDLLOVERRIDES does the same, but only from the environment of the Wine
+// process that starts the program; in the child's environment block Wine's
+// loader does not see it.
+class native_dlls_preferred {
+public:
+    native_dlls_preferred(const std::vector<std::wstring>& programs, const std::vector<std::wstring>& dlls)
+        : programs_(programs) {
+        const std::wstring order = L"native,builtin";
+        for (const std::wstring& program : programs) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, key_name(program).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                &key, nullptr) != ERROR_SUCCESS) {
+                ADD_FAILURE() << "cannot set Wine's DLL overrides";
+                continue;
+            }
+            for (const std::wstring& dll : dlls)
+                RegSetValueExW(key, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order.c_str()),
+                               static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+    }
+    ~native_dlls_preferred() {
+        for (const std::wstring& program : programs_) RegDeleteTreeW(HKEY_CURRENT_USER, key_name(program).c_str());
+    }
+    native_dlls_preferred(const native_dlls_preferred&) = delete;
+    native_dlls_preferred& operator=(const native_dlls_preferred&) = delete;
+
+private:
+    static std::wstring key_name(const std::wstring& program) {
+        return L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
+    }
+    std::vector<std::wstring> programs_;
+};
+
+// Planted beside the updater under the names of system DLLs that are no
+// KnownDLLs, a stand-in is never loaded, through a whole update that fetches
+// with WinHTTP and checks signatures with wintrust and crypt32. (Not
+// version.dll: Wine's own user32 loads it.)
+TEST_F(EndToEnd, NoDllPlantedBesideTheUpdaterIsLoaded) {
+    publish_version("251");
+    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
+    for (const wchar_t* name : {L"winhttp.dll", L"wintrust.dll", L"crypt32.dll"})
+        ASSERT_TRUE(CopyFileW(fixture(L"planted_library.dll").c_str(), (folder.path() + L"\\" + name).c_str(), FALSE));
+    const std::wstring loader = L"load_library.exe";
+    ASSERT_TRUE(CopyFileW(fixture(loader.c_str()).c_str(), (folder.path() + L"\\" + loader).c_str(), FALSE));
+    const std::wstring updater = folder.updater_exe().substr(folder.path().size() + 1);
+    const native_dlls_preferred planted_ones_preferred({updater, loader}, {L"winhttp", L"wintrust", L"crypt32"});
+
+    const std::wstring marks = folder.path() + L"\\planted.log";
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+                   box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
+    EXPECT_EQ(read_file(marks), "") << "loaded from the updater's folder";
+
+    // The control: there a plain load by name takes the planted DLL.
+    EXPECT_EQ(run_program(L"\"" + folder.path() + L"\\" + loader + L"\" winhttp.dll", 60000), 0);
+    EXPECT_EQ(read_file(marks), "winhttp.dll\n");
+}
+
 // The width that the automatic path must take. The 32-bit updater takes the
 // system's: 64 under WOW64, which GetNativeSystemInfo tells apart without
 // IsWow64Process, the call the updater asks. The x86_64 test build is never

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/messages.h"
+#include "net/https.h"
 #include "product_folder.h"
 #include "release_host.h"
 #include "test_env.h"
@@ -420,6 +421,59 @@ TEST_F(EndToEnd, NoDllPlantedBesideTheUpdaterIsLoaded) {
     // The control: there a plain load by name takes the planted DLL.
     EXPECT_EQ(run_program(L"\"" + folder.path() + L"\\" + loader + L"\" winhttp.dll", 60000), 0);
     EXPECT_EQ(read_file(marks), "winhttp.dll\n");
+}
+
+// While it lives, the release host speaks TLS 1.1 alone (release_host.py);
+// removed also when the test fails.
+class tls_1_1_only_host {
+public:
+    tls_1_1_only_host() { write_file(switch_file(), ""); }
+    ~tls_1_1_only_host() { DeleteFileW(switch_file().c_str()); }
+    tls_1_1_only_host(const tls_1_1_only_host&) = delete;
+    tls_1_1_only_host& operator=(const tls_1_1_only_host&) = delete;
+
+private:
+    static std::wstring switch_file() { return www_dir() + L"\\_tls1_1_only"; }
+};
+
+// The body at that path of the release host, fetched through the system's
+// WinHTTP allowing TLS 1.1 alone; empty when the request fails.
+std::string fetch_over_tls_1_1(const std::string& path) {
+    const winhttp_api_t* const http = winhttp_api();
+    if (http == nullptr) return std::string();
+    const scoped_internet session(http->WinHttpOpen(L"ombup-test", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1;
+    if (!session ||
+        !http->WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols))
+        return std::string();
+    const scoped_internet connection(http->WinHttpConnect(session.get(), L"localhost", 443, 0));
+    if (!connection) return std::string();
+    const scoped_internet request(http->WinHttpOpenRequest(connection.get(), L"GET", widen_utf8(path).c_str(),
+                                                           nullptr, WINHTTP_NO_REFERER,
+                                                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
+    if (!request ||
+        !http->WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !http->WinHttpReceiveResponse(request.get(), nullptr))
+        return std::string();
+    std::string body;
+    char chunk[4096];
+    DWORD read = 0;
+    while (http->WinHttpReadData(request.get(), chunk, sizeof chunk, &read) && read > 0) body.append(chunk, read);
+    return body;
+}
+
+TEST_F(EndToEnd, AHostThatSpeaksOnlyTls11IsAConnectionError) {
+    publish_version("251");
+    publish_product(new_product_file());
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const tls_1_1_only_host outdated_host;
+    // The control: the host is up and does speak TLS 1.1.
+    ASSERT_EQ(fetch_over_tls_1_1(release + "cversion.txt"), "251");
+    const size_t requests = requests_for("cversion.txt");
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(requests_for("cversion.txt"), requests) << "a request got through the handshake";
+    expect_product_untouched(folder);
 }
 
 // The width that the automatic path must take. The 32-bit updater takes the

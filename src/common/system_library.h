@@ -17,8 +17,9 @@
 // thing a program does.
 void load_libraries_from_system_folder_only();
 
-// The DLL from the system folder alone, its own imports too; null when it is
-// not there.
+// The DLL from the system folder alone, and the DLLs it imports; null when it
+// is not there. What it loads later by name is its own affair (see
+// net/winhttp_api.cpp).
 HMODULE load_system_library(const wchar_t* name);
 
 template <class Function>

@@ -15,15 +15,15 @@ constexpr wchar_t user_agent[] = L"OmBryUpdater";
 constexpr int timeout_ms = 10000;
 constexpr INTERNET_PORT https_port = 443;
 
-// Older systems whose WinHTTP still defaults to TLS 1.0 could reach no current
-// host without this, and naming the versions caps the newest at what is
-// named. A system that does not know TLS 1.3 refuses the whole set, so it is
-// asked again without it; one that refuses that too keeps its default.
+// TLS 1.2 and 1.3 alone. Older systems whose WinHTTP still defaults to TLS 1.0
+// could reach no current host without this; and 1.0 and 1.1 are never named,
+// since naming a version turns it on again where Windows has it off by
+// default. A system that does not know TLS 1.3 refuses the pair, so it is
+// asked for 1.2 alone; one that refuses that too keeps its default.
 void allow_modern_tls(const winhttp_api_t& http, HINTERNET session) {
-    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
-                      WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
     if (http.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) return;
-    protocols &= ~static_cast<DWORD>(WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3);
+    protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
     http.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
 }
 

@@ -49,9 +49,9 @@ struct data_response_t {
 void send_download_report(data_response_t& response, WPARAM total, LPARAM current);
 
 // Opens session, connection and request for url (always TLS, always port 443,
-// whatever the URL says) and sends the GET. Fails without WinHTTP. The owners hold whatever was
-// opened, also on failure; declared in that order they close request,
-// connection, session.
+// whatever the URL says) and sends the GET; fails without WinHTTP. The owners
+// hold whatever was opened, also on failure; declared in that order they close
+// request, connection, session.
 BOOL open_https_request(const std::wstring& url, scoped_internet& session, scoped_internet& connection,
                         scoped_internet& request);
 

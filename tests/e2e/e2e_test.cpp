@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/messages.h"
+#include "net/https.h"
 #include "product_folder.h"
 #include "release_host.h"
 #include "test_env.h"
@@ -341,6 +342,115 @@ TEST_F(EndToEnd, AProductThatWillNotCloseIsLeftAloneAndTheFailedWriteReportedUnl
                   .exit_code,
               0);
     EXPECT_TRUE(same_content(folder.product_exe(), old_product_file()));
+}
+
+// While it lives, Wine prefers a native DLL of these names, found by the
+// normal search, in programs of these file names, as Windows always would.
+// Wine's per-program overrides: WINEDLLOVERRIDES does the same, but Wine's
+// loader takes it from the environment of the Wine process that starts a
+// program, not from the child's environment block.
+class native_dlls_preferred {
+public:
+    native_dlls_preferred(const std::vector<std::wstring>& programs, const std::vector<std::wstring>& dlls)
+        : programs_(programs) {
+        const wchar_t order[] = L"native,builtin";
+        for (const std::wstring& program : programs_)
+            for (const std::wstring& dll : dlls)
+                if (RegSetKeyValueW(HKEY_CURRENT_USER, key_name(program).c_str(), dll.c_str(), REG_SZ, order,
+                                    sizeof order) != ERROR_SUCCESS)
+                    ADD_FAILURE() << "cannot set Wine's DLL overrides";
+    }
+    ~native_dlls_preferred() {
+        for (const std::wstring& program : programs_) RegDeleteTreeW(HKEY_CURRENT_USER, key_name(program).c_str());
+    }
+    native_dlls_preferred(const native_dlls_preferred&) = delete;
+    native_dlls_preferred& operator=(const native_dlls_preferred&) = delete;
+
+private:
+    static std::wstring key_name(const std::wstring& program) {
+        return L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
+    }
+    std::vector<std::wstring> programs_;
+};
+
+// Planted beside the updater under the names of system DLLs that are no
+// KnownDLLs, a stand-in is never loaded, through a whole update that fetches
+// with WinHTTP and checks signatures with wintrust and crypt32. (Not
+// version.dll: Wine's own user32 loads it.)
+TEST_F(EndToEnd, NoDllPlantedBesideTheUpdaterIsLoaded) {
+    publish_version("251");
+    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
+    for (const wchar_t* name : {L"winhttp.dll", L"wintrust.dll", L"crypt32.dll"})
+        ASSERT_TRUE(CopyFileW(fixture(L"planted_library.dll").c_str(), (folder.path() + L"\\" + name).c_str(), FALSE));
+    const std::wstring loader = L"load_library.exe";
+    ASSERT_TRUE(CopyFileW(fixture(loader.c_str()).c_str(), (folder.path() + L"\\" + loader).c_str(), FALSE));
+    const std::wstring updater = folder.updater_exe().substr(folder.path().size() + 1);
+    const native_dlls_preferred planted_ones_preferred({updater, loader}, {L"winhttp", L"wintrust", L"crypt32"});
+
+    const std::wstring marks = folder.path() + L"\\planted.log";
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+                   box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
+    EXPECT_EQ(read_file(marks), "") << "loaded from the updater's folder";
+
+    // The control: there a plain load by name takes the planted DLL.
+    EXPECT_EQ(run_program(L"\"" + folder.path() + L"\\" + loader + L"\" winhttp.dll", 60000), 0);
+    EXPECT_EQ(read_file(marks), "winhttp.dll\n");
+}
+
+// While it lives, the release host speaks TLS 1.1 alone (release_host.py);
+// removed also when the test fails.
+class tls_1_1_only_host {
+public:
+    tls_1_1_only_host() { write_file(switch_file(), ""); }
+    ~tls_1_1_only_host() { DeleteFileW(switch_file().c_str()); }
+    tls_1_1_only_host(const tls_1_1_only_host&) = delete;
+    tls_1_1_only_host& operator=(const tls_1_1_only_host&) = delete;
+
+private:
+    static std::wstring switch_file() { return www_dir() + L"\\_tls1_1_only"; }
+};
+
+// A GET of that path from the release host through the system's WinHTTP,
+// allowing TLS 1.1 alone; true once the response has come.
+bool get_over_tls_1_1(const std::string& path) {
+    const winhttp_api_t* const http = winhttp_api();
+    if (http == nullptr) return false;
+    const scoped_internet session(http->WinHttpOpen(L"ombup-test", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1;
+    if (!session ||
+        !http->WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols))
+        return false;
+    const scoped_internet connection(http->WinHttpConnect(session.get(), L"localhost", 443, 0));
+    if (!connection) return false;
+    const scoped_internet request(http->WinHttpOpenRequest(connection.get(), L"GET", widen_utf8(path).c_str(),
+                                                           nullptr, WINHTTP_NO_REFERER,
+                                                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
+    return request &&
+           http->WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                                    0) &&
+           http->WinHttpReceiveResponse(request.get(), nullptr);
+}
+
+TEST_F(EndToEnd, AHostThatSpeaksOnlyTls11IsAConnectionError) {
+    publish_version("251");
+    publish_product(new_product_file());
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const tls_1_1_only_host outdated_host;
+    // The control: the host is up and answers over TLS 1.1 (it logs a request
+    // once the handshake is done).
+    const size_t before = requests_for("cversion.txt");
+    ASSERT_TRUE(get_over_tls_1_1(release + "cversion.txt"));
+    ASSERT_EQ(requests_for("cversion.txt"), before + 1);
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(connection_error_text, no_owner, "ok")}).exit_code, 0);
+    EXPECT_EQ(requests_for("cversion.txt"), before + 1) << "a request got through the handshake";
+    expect_product_untouched(folder);
 }
 
 // The width that the automatic path must take. The 32-bit updater takes the

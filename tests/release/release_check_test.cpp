@@ -46,7 +46,8 @@ protected:
 
     check_t check(const std::wstring& arguments) {
         check_t result;
-        result.exit_code = run_program(L"\"" + build_dir() + L"\\ombup-release.exe\" check " + arguments, result.output);
+        result.exit_code =
+            run_program(L"\"" + windows_path(OMBUP_RELEASE_CHECK_UNDER_TEST) + L"\" check " + arguments, result.output);
         return result;
     }
 };

@@ -99,13 +99,11 @@ void describe_transfer(bool complete, const transfer_report_t& report, std::size
             fetch.problem = winhttp_problem(report.error);
         } else if (!report.probe.has_length) {
             fetch.problem = probe;
-        } else if (!report.body.answered) {
-            fetch.problem = "the body request: " + winhttp_problem(report.error);
-        } else if (!success_status(report.body.status)) {
+        } else if (report.body.answered && !success_status(report.body.status)) {
             fetch.problem = body;
         } else if (report.marker) {
             fetch.problem = "the host answered with the missing-file marker \"404: not found\"";
-        } else if (report.body.has_length && received < report.body.length) {
+        } else if (report.body.answered && report.body.has_length && received < report.body.length) {
             fetch.problem = "the body ended after " + std::to_string(received) + " of its " +
                             std::to_string(report.body.length) + " bytes";
         } else {
@@ -144,8 +142,12 @@ release_file_t fetch_from_host(const std::string& folder_address, const std::wst
     const std::wstring base = std::wstring(folder, length) + L"ombup-release-" + std::to_wstring(GetCurrentProcessId());
     // A name that is taken is never taken over: the next one is tried.
     bool written = false;
-    for (int attempt = 0; attempt < 100 && staged.handle() == INVALID_HANDLE_VALUE; ++attempt)
-        written = staged.write(base + L"-" + std::to_wstring(attempt) + L"-" + name, file.bytes);
+    for (int attempt = 0; attempt < 100 && staged.handle() == INVALID_HANDLE_VALUE; ++attempt) {
+        std::wstring path = base;
+        path += L"-" + std::to_wstring(attempt) + L"-";
+        path += name;
+        written = staged.write(path, file.bytes);
+    }
     if (!written) {
         file.fetch.had = false;
         file.fetch.problem = "fetched, but cannot be staged in the temporary folder for its signature";
@@ -245,7 +247,7 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
     for (int i = 0; i < 2; ++i) {
         const int bits = widths[i];
         builds[i] = release_file(exe_name(bits), true);
-        build_facts_t& build = facts.builds[i];
+        build_facts_t& build = facts.builds[static_cast<std::size_t>(i)];
         build.bits = bits;
         build.fetch = builds[i].fetch;
         build.size = builds[i].bytes.size();

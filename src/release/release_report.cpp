@@ -1,6 +1,5 @@
 #include "release/release_report.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -11,9 +10,11 @@ std::string dotted(version_code version) { return narrow(version_text(version));
 std::string file_name(int bits) { return "OmBry" + std::to_string(bits) + ".exe"; }
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+// value in that many hexadecimal digits.
+std::string hex(std::uint32_t value, int digits) {
+    const char numerals[] = "0123456789ABCDEF";
+    std::string text;
+    for (int digit = digits - 1; digit >= 0; --digit) text += numerals[(value >> (4 * digit)) & 0xF];
     return text;
 }
 
@@ -30,9 +31,7 @@ std::string shown(const std::string& bytes) {
         } else if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') {
             text += static_cast<char>(c);
         } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            text += escaped;
+            text += "\\x" + hex(c, 2);
         }
     }
     if (bytes.size() > longest) text += "...";
@@ -50,7 +49,7 @@ bool dotted_text(const std::string& bytes) {
 std::string signer_text(const signer_facts_t& signer) {
     if (signer.valid) return "signed by " + quoted(signer.subject);
     if (signer.result == trust_no_signature) return "not signed";
-    return "signed, but the signature is not valid (WinVerifyTrust " + hex(signer.result) + ")";
+    return "signed, but the signature is not valid (WinVerifyTrust 0x" + hex(signer.result, 8) + ")";
 }
 
 class report_builder {

@@ -3,6 +3,7 @@
 // at the end the verdict for each width, as the updater would decide it. No
 // Win32 here: the facts come from release_check, which asks the updater's own
 // code.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -64,7 +65,7 @@ struct release_facts_t {
     std::string version_file_bytes;  // its first bytes
     version_code announced = 0;
     compared_t version_file_against = compared_t::no;
-    build_facts_t builds[2];  // OmBry32.exe, OmBry64.exe
+    std::array<build_facts_t, 2> builds;  // OmBry32.exe, OmBry64.exe
     // -1: neither is validly signed; 0: not both by the same subject; 1: both by the same.
     int same_signer = -1;
     std::vector<previous_facts_t> previous;

@@ -15,7 +15,7 @@ release_facts_t good_release() {
     facts.version_file_bytes = "251\n";
     facts.announced = 251;
     for (const int i : {0, 1}) {
-        build_facts_t& build = facts.builds[i];
+        build_facts_t& build = facts.builds[static_cast<std::size_t>(i)];
         build.bits = i == 0 ? 32 : 64;
         build.fetch.had = true;
         build.size = 5000;

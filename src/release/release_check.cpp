@@ -139,10 +139,13 @@ release_file_t fetch_from_host(const std::string& folder_address, const std::wst
     wchar_t folder[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
     staged_executable staged;
-    const std::wstring base = std::wstring(folder, length) + L"ombup-release-" + std::to_wstring(GetCurrentProcessId());
-    // A name that is taken is never taken over: the next one is tried.
+    const std::wstring base = std::wstring(folder, length > MAX_PATH ? 0 : length) + L"ombup-release-" +
+                              std::to_wstring(GetCurrentProcessId());
+    // A name that is taken is never taken over: the next one is tried. No
+    // temporary folder (its name longer than the buffer): nothing is staged.
     bool written = false;
-    for (int attempt = 0; attempt < 100 && staged.handle() == INVALID_HANDLE_VALUE; ++attempt) {
+    for (int attempt = 0; length != 0 && length <= MAX_PATH && attempt < 100 && staged.handle() == INVALID_HANDLE_VALUE;
+         ++attempt) {
         std::wstring path = base;
         path += L"-" + std::to_wstring(attempt) + L"-";
         path += name;

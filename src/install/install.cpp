@@ -77,13 +77,12 @@ bool can_write_to_module_directory() {
 void product_processes_t::note_window(HWND window) {
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
-    if (id == 0 || std::find(ids_.begin(), ids_.end(), id) != ids_.end()) return;
+    const auto noted = [id](const scoped_handle& process) { return GetProcessId(process.get()) == id; };
+    if (id == 0 || std::any_of(processes_.begin(), processes_.end(), noted)) return;
     // A process that cannot be opened has ended already, or is not ours to
     // wait for; the move's own retry is what is left for it.
-    scoped_handle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-    if (!process) return;
-    ids_.push_back(id);
-    processes_.push_back(std::move(process));
+    scoped_handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (process) processes_.push_back(std::move(process));
 }
 
 bool product_processes_t::wait_until_ended(DWORD timeout_ms) const {
@@ -152,6 +151,7 @@ install_result_t install_update(const std::vector<char>& data, int bits, version
     // second one beside it would only fight it for the same files.
     const bool product_ended = !product_window_open() && noted.wait_until_ended(product_exit_time_limit_ms);
     if (!product_ended || !staged.replace(target)) report_write_failure(silent);
+    // Asked again: the user may have started the product during the wait.
     if (was_running && product_ended && !product_window_open()) relaunch_application(bits, p_flag);
     return install_result_t::done;
 }

@@ -23,7 +23,6 @@ public:
     bool wait_until_ended(DWORD timeout_ms) const;
 
 private:
-    std::vector<DWORD> ids_;
     std::vector<scoped_handle> processes_;
 };
 

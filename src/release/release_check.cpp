@@ -182,6 +182,23 @@ compared_t compare_with(const std::wstring& folder, const std::wstring& name, co
     return same ? compared_t::same : compared_t::differs;
 }
 
+// What the report says of one of the release's executables.
+build_facts_t describe_build(int bits, const release_file_t& file, const std::wstring& required,
+                             const std::wstring& against) {
+    build_facts_t build;
+    build.bits = bits;
+    build.fetch = file.fetch;
+    build.size = file.bytes.size();
+    build.image_bits = image_width(file.bytes);
+    build.has_version = image_file_version(reinterpret_cast<const unsigned char*>(file.bytes.data()),
+                                           file.bytes.size(), build.version_ms, build.version_ls);
+    build.signer = signer_facts(file.signature);
+    build.required_signer =
+        publisher_verdict(file.signature, signature_t{}, required.c_str()) == publisher_verdict_t::accepted;
+    build.against = compare_with(against, exe_name(bits), file);
+    return build;
+}
+
 }  // namespace
 
 std::string utf8(const std::wstring& text) {
@@ -247,30 +264,14 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
     facts.version_file_against = compare_with(arguments.against, L"cversion.txt", version_file);
 
     release_file_t builds[2];
-    for (int i = 0; i < 2; ++i) {
-        const int bits = widths[i];
-        builds[i] = release_file(exe_name(bits), true);
-        build_facts_t& build = facts.builds[static_cast<std::size_t>(i)];
-        build.bits = bits;
-        build.fetch = builds[i].fetch;
-        build.size = builds[i].bytes.size();
-        build.image_bits = image_width(builds[i].bytes);
-        std::uint32_t version_ms = 0;
-        std::uint32_t version_ls = 0;
-        build.has_version = image_file_version(reinterpret_cast<const unsigned char*>(builds[i].bytes.data()),
-                                               builds[i].bytes.size(), version_ms, version_ls);
-        build.version[0] = static_cast<std::uint16_t>(version_ms >> 16);
-        build.version[1] = static_cast<std::uint16_t>(version_ms & 0xFFFF);
-        build.version[2] = static_cast<std::uint16_t>(version_ls >> 16);
-        build.version[3] = static_cast<std::uint16_t>(version_ls & 0xFFFF);
-        build.signer = signer_facts(builds[i].signature);
-        build.required_signer =
-            publisher_verdict(builds[i].signature, signature_t{}, required.c_str()) == publisher_verdict_t::accepted;
-        build.against = compare_with(arguments.against, exe_name(bits), builds[i]);
+    for (std::size_t i = 0; i < 2; ++i) {
+        builds[i] = release_file(exe_name(widths[i]), true);
+        facts.builds[i] = describe_build(widths[i], builds[i], required, arguments.against);
     }
-    // Signed by the same subject: either build would let the other in.
+    // Signed by the same subject: either build would let the other in (the
+    // verdict against a valid signature asks the first for the same one).
     if (builds[0].signature.valid() || builds[1].signature.valid())
-        facts.same_signer = builds[0].signature.valid() && builds[1].signature.valid() &&
+        facts.same_signer = builds[1].signature.valid() &&
                                     publisher_verdict(builds[0].signature, builds[1].signature, nullptr) ==
                                         publisher_verdict_t::accepted
                                 ? 1
@@ -278,7 +279,7 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
 
     // The updater's own judgement, for the users of each previous build and
     // for those of any build of a width that no previous build names.
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < 2; ++i) {
         const auto judge = [&](int previous, const signature_t& installed) {
             verdict_facts_t verdict;
             verdict.bits = widths[i];

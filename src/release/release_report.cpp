@@ -112,10 +112,12 @@ void report_build(const release_facts_t& facts, const build_facts_t& build, repo
     if (!build.has_version) {
         out.fail(name + "no version resource; " + box_5);
     } else {
-        const std::string version = std::to_string(build.version[0]) + "." + std::to_string(build.version[1]) + "." +
-                                    std::to_string(build.version[2]) + "." + std::to_string(build.version[3]);
-        const version_code code = build.version[0] * 100 + build.version[1] * 10 + build.version[2];
-        if (build.version[0] > 9 || build.version[1] > 9 || build.version[2] > 9) {
+        const std::uint32_t parts[] = {build.version_ms >> 16, build.version_ms & 0xFFFF, build.version_ls >> 16,
+                                       build.version_ls & 0xFFFF};
+        const std::string version = std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." +
+                                    std::to_string(parts[2]) + "." + std::to_string(parts[3]);
+        const version_code code = version_code_from_file_version(build.version_ms, build.version_ls);
+        if (parts[0] > 9 || parts[1] > 9 || parts[2] > 9) {
             out.fail(name + "version " + version + " has a part above 9: it reads as " + std::to_string(code) +
                      ", the code of " + dotted(code) + ", and is shown to users as that");
         } else if (code != facts.announced) {

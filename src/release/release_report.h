@@ -37,7 +37,9 @@ struct build_facts_t {
     std::size_t size = 0;
     int image_bits = 0;  // the width whose image checks it passes; 0 for none
     bool has_version = false;
-    std::uint16_t version[4] = {};
+    // VS_FIXEDFILEINFO's dwFileVersionMS and dwFileVersionLS.
+    std::uint32_t version_ms = 0;
+    std::uint32_t version_ls = 0;
     signer_facts_t signer;
     bool required_signer = false;  // signed by the required publisher
     compared_t against = compared_t::no;

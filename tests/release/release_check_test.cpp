@@ -108,7 +108,8 @@ TEST_F(ReleaseCheck, ABuildByAnotherSignerIsRefused) {
     EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
                                          ".exe is signed by another subject than the installed 2.5.0" + box_5));
     EXPECT_THAT(result.output, HasSubstr("not both signed by the same subject"));
-    // A signature cut short is a broken signature, not a crash.
+    // A build cut short inside its signature is refused, and the check does
+    // not crash on it.
     std::string cut = read_file(signed_product_file(L"2.5.1", L"publisher"));
     cut.resize(cut.size() - 64);
     write_file(folder + L"\\" + widen_utf8(product_name()) + L".exe", cut);

@@ -21,9 +21,8 @@ release_facts_t good_release() {
         build.size = 5000;
         build.image_bits = build.bits;
         build.has_version = true;
-        build.version[0] = 2;
-        build.version[1] = 5;
-        build.version[2] = 1;
+        build.version_ms = 0x00020005;  // 2.5
+        build.version_ls = 0x00010000;  // 1.0
         build.signer = {true, 0, "CN=P"};
         facts.previous.push_back({"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P"}});
         facts.verdicts.push_back({build.bits, i, build_refusal_t::none, publisher_verdict_t::accepted});
@@ -63,8 +62,8 @@ TEST(ReleaseReport, EveryFaultFailsTheCheckAndSaysWhatUsersMeet) {
          "OmBry64: never offered: the installed 2.5.1 is not below 2.5.1"},
         {"a part above 9",
          [](release_facts_t& f) {
-             f.builds[1].version[1] = 10;
-             f.builds[1].version[2] = 0;
+             f.builds[1].version_ms = 0x0002000A;  // 2.10
+             f.builds[1].version_ls = 0;
              f.announced = 300;
          },
          "FAIL  OmBry64.exe: version 2.10.0.0 has a part above 9: it reads as 300, the code of 3.0.0, and is shown "

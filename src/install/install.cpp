@@ -10,6 +10,7 @@
 #include "install/build_checks.h"
 #include "install/staged_executable.h"
 #include "install/staged_file.h"
+#include "update/installed_version.h"
 #include "update/paths.h"
 
 namespace {
@@ -135,7 +136,8 @@ install_result_t install_update(const std::vector<char>& data, int bits, version
     // The release that the version file announced, built by the publisher of
     // the installed product, judged from the bytes written and the file held.
     if (check_downloaded_build(data, bits, latest_version, read_signature(staged.path(), staged.handle()),
-                               read_signature(target), required_publisher) != build_refusal_t::none)
+                               read_signature(target), required_publisher,
+                               file_product_names(target)) != build_refusal_t::none)
         return install_result_t::refused;
 
     MessageBoxW(owner, download_succeeded_text, message_caption, MB_OK | MB_ICONINFORMATION);

@@ -303,6 +303,25 @@ TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
     EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
 }
 
+// The publisher signs more than the product: this updater, signed as the
+// product is and announced by its version (4.0.0.1 reads as 400), is no
+// build of the product.
+TEST_F(EndToEnd, AnotherProgramOfThePublisherIsNotInstalled) {
+    publish_version("400");
+    publish_product(signed_updater_file(), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
+    const scoped_handle product = folder.start_product(1);
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(product_title + " có version 4.0.0 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+                   held_download_dialog("wait-gone"), box(connection_error_text, no_owner, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
+    expect_product_untouched(folder);
+}
+
 TEST_F(EndToEnd, ReportsFromAnotherProgramDoNotEndTheDownload) {
     publish_version("251");
     // Held until the forged reports have been sent.

@@ -25,6 +25,9 @@ const wchar_t write_failed_text[] = L"Kh\u00f4ng th\u1ec3 ghi file. Vui l\u00f2n
 const wchar_t product_window_class[] = L"OmBry_MainWnd";
 constexpr DWORD pause_after_close_request_ms = 100;
 constexpr DWORD pause_between_close_passes_ms = 1000;
+// Names the write probe tries: "ombup.tst", then names of its own process.
+// Every one of them taken is a folder that something else is filling.
+constexpr int probe_name_attempts = 8;
 
 std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 std::wstring name_of(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -65,14 +68,25 @@ void send_close_request(HWND window, ULONGLONG deadline) {
 }  // namespace
 
 bool can_write_to_module_directory() {
-    const std::wstring probe = get_module_directory() + L"\\ombup.tst";
-    {
-        scoped_file file(
-            CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
+    const std::wstring folder = get_module_directory();
+    const std::wstring process = std::to_wstring(GetCurrentProcessId());
+    for (int attempt = 0; attempt < probe_name_attempts; ++attempt) {
+        const std::wstring name = attempt == 0 ? L"ombup.tst"
+                                               : L"ombup." + process + L"." + std::to_wstring(attempt) + L".tst";
+        // Only a file of its own: created new (never a name that is there,
+        // whatever it is or points to), with nobody else let in, and deleted
+        // through its own handle as that closes, so that exactly the file it
+        // made goes. A name that is a link is not followed.
+        const scoped_file file(CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                           CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
+                                               FILE_FLAG_OPEN_REPARSE_POINT,
+                                           nullptr));
+        if (file) return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
     }
-    DeleteFileW(probe.c_str());
-    return true;
+    return false;
 }
 
 void product_processes_t::note_window(HWND window) {

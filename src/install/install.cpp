@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/decimal_text.h"
 #include "common/messages.h"
 #include "common/scoped.h"
 #include "install/build_checks.h"
@@ -69,10 +70,10 @@ void send_close_request(HWND window, ULONGLONG deadline) {
 
 bool can_write_to_module_directory() {
     const std::wstring folder = get_module_directory();
-    const std::wstring process = std::to_wstring(GetCurrentProcessId());
+    const std::wstring process = decimal_text(GetCurrentProcessId());
     for (int attempt = 0; attempt < probe_name_attempts; ++attempt) {
         const std::wstring name = attempt == 0 ? L"ombup.tst"
-                                               : L"ombup." + process + L"." + std::to_wstring(attempt) + L".tst";
+                                               : L"ombup." + process + L"." + decimal_text(attempt) + L".tst";
         // Only a file of its own: created new (never a name that is there,
         // whatever it is or points to), with nobody else let in, and deleted
         // through its own handle as that closes, so that exactly the file it

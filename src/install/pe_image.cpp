@@ -281,9 +281,9 @@ void read_string_table(const byte_view& block, const version_node_t& table, prod
         if (!read_version_node(block, at, table.end, string)) return;
         for (std::size_t i = 0; i < product_name_keys.size(); ++i) {
             if (names.values[i] || !key_is(block, string, product_name_keys[i])) continue;
-            std::u16string value;
+            std::wstring value;
             for (std::size_t unit = string.value; unit + 2 <= string.end && block.u16(unit) != 0; unit += 2)
-                value += static_cast<char16_t>(block.u16(unit));
+                value += static_cast<wchar_t>(block.u16(unit));
             names.values[i] = std::move(value);
         }
         at = string.end;

@@ -34,12 +34,12 @@ version_code image_version_code(const std::vector<char>& bytes);
 inline constexpr std::array<const char*, 3> product_name_keys = {"ProductName", "InternalName", "OriginalFilename"};
 
 // Those strings of one version resource, in the order of product_name_keys,
-// as UTF-16 text up to its terminator; none where the resource has no such
-// string. A resource may hold several string tables (one per language and
+// as their UTF-16 units up to the terminator, one per wchar_t (as Windows
+// holds them); none where the resource has no such string. A resource may hold several string tables (one per language and
 // code page): only the first counts, the first table of the first
 // "StringFileInfo" block, for every build alike.
 struct product_names_t {
-    std::array<std::optional<std::u16string>, product_name_keys.size()> values;
+    std::array<std::optional<std::wstring>, product_name_keys.size()> values;
 };
 
 // From a version block (VS_VERSIONINFO) as a resource holds it and

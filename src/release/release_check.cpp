@@ -168,9 +168,9 @@ signer_facts_t signer_facts(const signature_t& signature) {
     return signer;
 }
 
-std::optional<std::string> utf8_name(const std::optional<std::u16string>& name) {
+std::optional<std::string> utf8_name(const std::optional<std::wstring>& name) {
     if (!name) return std::nullopt;
-    return utf8(std::wstring(name->begin(), name->end()));
+    return utf8(*name);
 }
 
 int image_width(const std::vector<char>& bytes) {

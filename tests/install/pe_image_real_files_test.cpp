@@ -51,12 +51,12 @@ TEST(ImageVersion, ReadsWhatTheVersionApiReadsFromTheFile) {
 TEST(ProductNames, ReadFromTheBytesAsThroughTheVersionApi) {
     const struct {
         std::wstring file;
-        const char16_t* product;
-        const char16_t* original;
+        const wchar_t* product;
+        const wchar_t* original;
     } files[] = {
-        {old_product_file(), u"OmBry", u"OmBry.exe"},
-        {signed_product_file(L"2.5.1", L"publisher"), u"OmBry", u"OmBry.exe"},
-        {build_dir() + L"\\ombup.exe", u"OmBry Auto Update", u"ombup"},
+        {old_product_file(), L"OmBry", L"OmBry.exe"},
+        {signed_product_file(L"2.5.1", L"publisher"), L"OmBry", L"OmBry.exe"},
+        {build_dir() + L"\\ombup.exe", L"OmBry Auto Update", L"ombup"},
     };
     for (const auto& file : files) {
         SCOPED_TRACE(narrow_utf8(file.file));

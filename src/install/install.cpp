@@ -69,20 +69,24 @@ void send_close_request(HWND window, ULONGLONG deadline) {
 }  // namespace
 
 bool can_write_to_module_directory() {
-    const std::wstring folder = get_module_directory();
+    const std::wstring folder = get_module_directory() + L"\\";
     const std::wstring process = decimal_text(GetCurrentProcessId());
     for (int attempt = 0; attempt < probe_name_attempts; ++attempt) {
-        const std::wstring name = attempt == 0 ? L"ombup.tst"
-                                               : L"ombup." + process + L"." + decimal_text(attempt) + L".tst";
+        std::wstring path = folder + L"ombup.";
+        if (attempt > 0) {
+            path += process;
+            path += L'.';
+            path += decimal_text(attempt);
+            path += L'.';
+        }
+        path += L"tst";
         // Only a file of its own: created new (never a name that is there,
         // whatever it is or points to), with nobody else let in, and deleted
         // through its own handle as that closes, so that exactly the file it
         // made goes. A name that is a link is not followed.
-        const scoped_file file(CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                           CREATE_NEW,
-                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
-                                               FILE_FLAG_OPEN_REPARSE_POINT,
-                                           nullptr));
+        const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT;
+        const scoped_file file(
+            CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, flags, nullptr));
         if (file) return true;
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;

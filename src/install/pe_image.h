@@ -35,9 +35,10 @@ inline constexpr std::array<const char*, 3> product_name_keys = {"ProductName", 
 
 // Those strings of one version resource, in the order of product_name_keys,
 // as their UTF-16 units up to the terminator, one per wchar_t (as Windows
-// holds them); none where the resource has no such string. A resource may hold several string tables (one per language and
-// code page): only the first counts, the first table of the first
-// "StringFileInfo" block, for every build alike.
+// holds them); none where the resource has no such string. A resource may
+// hold several string tables (one per language and code page): only the
+// first counts, the first table of the first "StringFileInfo" block, for
+// every build alike.
 struct product_names_t {
     std::array<std::optional<std::wstring>, product_name_keys.size()> values;
 };

@@ -300,8 +300,8 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
             verdict.publisher = publisher_verdict(builds[i].signature, installed, required.c_str());
             if (installed_names)
                 for (const std::size_t key : product_name_differences(names, *installed_names))
-                    verdict.names.push_back(
-                        {product_name_keys[key], utf8_name(names.values[key]), utf8_name(installed_names->values[key])});
+                    verdict.names.push_back({product_name_keys[key], utf8_name(names.values[key]),
+                                             utf8_name(installed_names->values[key])});
             facts.verdicts.push_back(verdict);
         };
         bool judged = false;

@@ -43,7 +43,8 @@ std::optional<product_names_t> file_product_names(const std::wstring& path) {
     std::vector<unsigned char> buffer;
     // Names that cannot be read are none at all, which no real build matches.
     if (version == nullptr) return product_names_t{};
-    if (read_version_information(*version, path, buffer)) return version_block_product_names(buffer.data(), buffer.size());
+    if (read_version_information(*version, path, buffer))
+        return version_block_product_names(buffer.data(), buffer.size());
     if (buffer.empty()) return std::nullopt;
     return product_names_t{};
 }

@@ -62,7 +62,8 @@ TEST(ProductNames, ReadFromTheBytesAsThroughTheVersionApi) {
         SCOPED_TRACE(narrow_utf8(file.file));
         const std::string bytes = read_file(file.file);
         product_names_t from_bytes;
-        ASSERT_TRUE(image_product_names(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), from_bytes));
+        ASSERT_TRUE(
+            image_product_names(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), from_bytes));
         EXPECT_EQ(from_bytes.values[0], file.product);
         EXPECT_EQ(from_bytes.values[2], file.original);
         const std::optional<product_names_t> from_file = file_product_names(file.file);

@@ -1,6 +1,7 @@
 // The check of a downloaded executable: is_installable_image for both widths,
-// and for an image it accepts, what must then hold of its bytes; and the
-// version read from the bytes.
+// and for an image it accepts, what must then hold of its bytes; the version
+// and the product's names read from the bytes; and the names read from the
+// input taken as a version block, as the version API returns one.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -94,6 +95,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_REQUIRE(image_file_version(reinterpret_cast<const unsigned char*>(longer.data()), longer.size(),
                                         longer_ms, longer_ls));
         FUZZ_REQUIRE(longer_ms == version_ms && longer_ls == version_ls);
+    }
+
+    // The names, too, are read from within the bytes alone, and from within
+    // the version block's own length.
+    product_names_t names;
+    if (image_product_names(data, size, names)) {
+        std::vector<unsigned char> longer(data, data + size);
+        longer.push_back(0);
+        product_names_t longer_names;
+        FUZZ_REQUIRE(image_product_names(longer.data(), longer.size(), longer_names));
+        FUZZ_REQUIRE(longer_names.values == names.values);
+        FUZZ_REQUIRE(product_name_differences(names, names).empty());
+    }
+    // A block names nothing unless the bytes hold its whole length, and
+    // nothing beyond that length changes what it names.
+    const product_names_t block_names = version_block_product_names(data, size);
+    const std::uint64_t block_length = image.u16(0);
+    if (block_length > size) {
+        FUZZ_REQUIRE(block_names.values == product_names_t{}.values);
+    } else {
+        std::vector<unsigned char> longer(data, data + size);
+        longer.push_back(0);
+        FUZZ_REQUIRE(version_block_product_names(longer.data(), longer.size()).values == block_names.values);
+        FUZZ_REQUIRE(version_block_product_names(data, static_cast<std::size_t>(block_length)).values ==
+                     block_names.values);
     }
     return 0;
 }

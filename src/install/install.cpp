@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <string>
 
+#include "common/decimal_text.h"
 #include "common/messages.h"
 #include "common/scoped.h"
 #include "install/build_checks.h"
 #include "install/staged_executable.h"
 #include "install/staged_file.h"
+#include "update/installed_version.h"
 #include "update/paths.h"
 
 namespace {
@@ -24,6 +26,9 @@ const wchar_t write_failed_text[] = L"Kh\u00f4ng th\u1ec3 ghi file. Vui l\u00f2n
 const wchar_t product_window_class[] = L"OmBry_MainWnd";
 constexpr DWORD pause_after_close_request_ms = 100;
 constexpr DWORD pause_between_close_passes_ms = 1000;
+// Names the write probe tries: "ombup.tst", then names of its own process.
+// Every one of them taken is a folder that something else is filling.
+constexpr int probe_name_attempts = 8;
 
 std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 std::wstring name_of(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -64,14 +69,29 @@ void send_close_request(HWND window, ULONGLONG deadline) {
 }  // namespace
 
 bool can_write_to_module_directory() {
-    const std::wstring probe = get_module_directory() + L"\\ombup.tst";
-    {
-        scoped_file file(
-            CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
+    const std::wstring folder = get_module_directory() + L"\\";
+    const std::wstring process = decimal_text(GetCurrentProcessId());
+    for (int attempt = 0; attempt < probe_name_attempts; ++attempt) {
+        std::wstring path = folder + L"ombup.";
+        if (attempt > 0) {
+            path += process;
+            path += L'.';
+            path += decimal_text(attempt);
+            path += L'.';
+        }
+        path += L"tst";
+        // Only a file of its own: created new (never a name that is there,
+        // whatever it is or points to), with nobody else let in, and deleted
+        // through its own handle as that closes, so that exactly the file it
+        // made goes. A name that is a link is not followed.
+        const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT;
+        const scoped_file file(
+            CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, flags, nullptr));
+        if (file) return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
     }
-    DeleteFileW(probe.c_str());
-    return true;
+    return false;
 }
 
 void product_processes_t::note_window(HWND window) {
@@ -135,7 +155,8 @@ install_result_t install_update(const std::vector<char>& data, int bits, version
     // The release that the version file announced, built by the publisher of
     // the installed product, judged from the bytes written and the file held.
     if (check_downloaded_build(data, bits, latest_version, read_signature(staged.path(), staged.handle()),
-                               read_signature(target), required_publisher) != build_refusal_t::none)
+                               read_signature(target), required_publisher,
+                               file_product_names(target)) != build_refusal_t::none)
         return install_result_t::refused;
 
     MessageBoxW(owner, download_succeeded_text, message_caption, MB_OK | MB_ICONINFORMATION);

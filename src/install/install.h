@@ -8,8 +8,10 @@
 #include "common/scoped.h"
 #include "update/version_code.h"
 
-// True when a file could be created in the updater's directory. Leaves no
-// file behind; an existing "ombup.tst" there is emptied and deleted.
+// True when a file could be created in the updater's directory: a new file
+// of its own, "ombup.tst" or, when that name is taken, one with the process
+// id. Leaves no file behind and never opens, empties or deletes one that it
+// did not create; an existing "ombup.tst" stays as it is.
 bool can_write_to_module_directory();
 
 // The processes of the product's windows, noted as the windows are found and

@@ -202,6 +202,94 @@ bool read_fixed_file_version(const byte_view& block, std::size_t size, std::uint
     return true;
 }
 
+// Where the version resource lies in the bytes, as the version API picks it
+// from a file: the resource of type 16 named 1, in the first language it has.
+bool find_version_block(const unsigned char* bytes, std::size_t size, std::size_t& block, std::size_t& block_size) {
+    if (bytes == nullptr) return false;
+    const byte_view image(bytes, size);
+    headers_t headers;
+    std::uint32_t tree_address = 0;
+    std::uint32_t tree_size = 0;
+    std::size_t root = 0;
+    std::size_t tree_extent = 0;
+    if (!read_headers(bytes, image, headers) ||
+        !read_directory(image, headers, resource_directory_index, tree_address, tree_size) || tree_size == 0 ||
+        !file_offset_of(image, headers, tree_address, root, tree_extent))
+        return false;
+
+    const byte_view tree(bytes + root, tree_extent);
+    std::size_t names = 0;
+    std::size_t languages = 0;
+    std::size_t data_entry = 0;
+    if (!find_resource_entry(tree, 0, resource_type_version, true, names) ||
+        !find_resource_entry(tree, names, version_resource_name, true, languages) ||
+        !find_resource_entry(tree, languages, any_entry, false, data_entry) ||
+        !tree.has(data_entry, resource_data_entry_size))
+        return false;
+
+    std::size_t available = 0;
+    block_size = tree.u32(data_entry + 4);
+    return file_offset_of(image, headers, tree.u32(data_entry), block, available) && block_size <= available;
+}
+
+// A node of a version block: its length, its value's length (in bytes, or
+// in UTF-16 units for text) and its type, each a word; its zero-terminated
+// UTF-16 key; from the next multiple of four its value; from the next
+// multiple of four after that its children. Offsets are from the block's
+// start, which the resource aligns.
+struct version_node_t {
+    std::size_t key = 0;
+    std::size_t value = 0;
+    std::size_t children = 0;
+    std::size_t end = 0;
+};
+
+std::size_t align4(std::size_t offset) { return (offset + 3) & ~std::size_t{3}; }
+
+// The node at start, which must end by limit (within the view).
+bool read_version_node(const byte_view& block, std::size_t start, std::size_t limit, version_node_t& node) {
+    if (start > limit || limit - start < version_block_header_size) return false;
+    const std::size_t length = block.u16(start);
+    if (length < version_block_header_size || length > limit - start) return false;
+    node.end = start + length;
+    node.key = start + version_block_header_size;
+    std::size_t key_end = node.key;
+    for (;; key_end += 2) {
+        if (key_end + 2 > node.end) return false;
+        if (block.u16(key_end) == 0) break;
+    }
+    const std::size_t value_units = block.u16(start + 2);
+    const std::size_t value_bytes = block.u16(start + 4) == 1 ? 2 * value_units : value_units;
+    node.value = align4(key_end + 2);
+    node.children = align4(node.value + value_bytes);
+    return true;
+}
+
+// Whether the node's key is that ASCII text. The key ends within the node,
+// and nothing past its first difference from the text is read.
+bool key_is(const byte_view& block, const version_node_t& node, const char* key) {
+    std::size_t at = node.key;
+    for (; *key != '\0'; ++key, at += 2)
+        if (block.u16(at) != static_cast<unsigned char>(*key)) return false;
+    return block.u16(at) == 0;
+}
+
+// The strings of a string table that name the product; the first of each key counts.
+void read_string_table(const byte_view& block, const version_node_t& table, product_names_t& names) {
+    for (std::size_t at = table.children; at < table.end; at = align4(at)) {
+        version_node_t string;
+        if (!read_version_node(block, at, table.end, string)) return;
+        for (std::size_t i = 0; i < product_name_keys.size(); ++i) {
+            if (names.values[i] || !key_is(block, string, product_name_keys[i])) continue;
+            std::wstring value;
+            for (std::size_t unit = string.value; unit + 2 <= string.end && block.u16(unit) != 0; unit += 2)
+                value += static_cast<wchar_t>(block.u16(unit));
+            names.values[i] = std::move(value);
+        }
+        at = string.end;
+    }
+}
+
 }  // namespace
 
 bool is_installable_image(const unsigned char* bytes, std::size_t size, int bits) {
@@ -225,36 +313,46 @@ bool is_installable_image(const std::vector<char>& bytes, int bits) {
 
 bool image_file_version(const unsigned char* bytes, std::size_t size, std::uint32_t& version_ms,
                         std::uint32_t& version_ls) {
-    if (bytes == nullptr) return false;
-    const byte_view image(bytes, size);
-    headers_t headers;
-    std::uint32_t tree_address = 0;
-    std::uint32_t tree_size = 0;
-    std::size_t root = 0;
-    std::size_t tree_extent = 0;
-    if (!read_headers(bytes, image, headers) ||
-        !read_directory(image, headers, resource_directory_index, tree_address, tree_size) || tree_size == 0 ||
-        !file_offset_of(image, headers, tree_address, root, tree_extent))
-        return false;
-
-    // The version API's own choice: the resource of type 16 named 1, in the
-    // first language it has.
-    const byte_view tree(bytes + root, tree_extent);
-    std::size_t names = 0;
-    std::size_t languages = 0;
-    std::size_t data_entry = 0;
-    if (!find_resource_entry(tree, 0, resource_type_version, true, names) ||
-        !find_resource_entry(tree, names, version_resource_name, true, languages) ||
-        !find_resource_entry(tree, languages, any_entry, false, data_entry) ||
-        !tree.has(data_entry, resource_data_entry_size))
-        return false;
-
     std::size_t block = 0;
-    std::size_t available = 0;
-    const std::uint32_t block_size = tree.u32(data_entry + 4);
-    if (!file_offset_of(image, headers, tree.u32(data_entry), block, available) || block_size > available)
-        return false;
+    std::size_t block_size = 0;
+    if (!find_version_block(bytes, size, block, block_size)) return false;
     return read_fixed_file_version(byte_view(bytes + block, block_size), block_size, version_ms, version_ls);
+}
+
+product_names_t version_block_product_names(const unsigned char* block, std::size_t size) {
+    product_names_t names;
+    if (block == nullptr) return names;
+    const byte_view view(block, size);
+    version_node_t root;
+    if (!read_version_node(view, 0, size, root)) return names;
+    for (std::size_t at = root.children; at < root.end; at = align4(at)) {
+        version_node_t child;
+        if (!read_version_node(view, at, root.end, child)) break;
+        if (key_is(view, child, "StringFileInfo")) {
+            version_node_t table;
+            if (read_version_node(view, child.children, child.end, table)) read_string_table(view, table, names);
+            break;
+        }
+        at = child.end;
+    }
+    return names;
+}
+
+bool image_product_names(const unsigned char* bytes, std::size_t size, product_names_t& names) {
+    std::size_t block = 0;
+    std::size_t block_size = 0;
+    if (!find_version_block(bytes, size, block, block_size)) return false;
+    names = version_block_product_names(bytes + block, block_size);
+    return true;
+}
+
+std::vector<std::size_t> product_name_differences(const product_names_t& offered, const product_names_t& installed) {
+    std::vector<std::size_t> differences;
+    for (std::size_t i = 0; i < product_name_keys.size(); ++i) {
+        const bool compared = i == 0 || installed.values[i].has_value();
+        if (compared && offered.values[i] != installed.values[i]) differences.push_back(i);
+    }
+    return differences;
 }
 
 version_code image_version_code(const std::vector<char>& bytes) {

@@ -3,8 +3,11 @@
 // it is a whole executable for the installed build (checked before anything
 // on disk is touched) and the version it carries. No Win32 here: it is also
 // built natively for fuzzing.
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "update/version_code.h"
@@ -26,3 +29,31 @@ bool image_file_version(const unsigned char* bytes, std::size_t size, std::uint3
                         std::uint32_t& version_ls);
 // Its version_code; 0 when there is none.
 version_code image_version_code(const std::vector<char>& bytes);
+
+// The strings of a version resource that say which product a build is.
+inline constexpr std::array<const char*, 3> product_name_keys = {"ProductName", "InternalName", "OriginalFilename"};
+
+// Those strings of one version resource, in the order of product_name_keys,
+// as their UTF-16 units up to the terminator, one per wchar_t (as Windows
+// holds them); none where the resource has no such string. A resource may
+// hold several string tables (one per language and code page): only the
+// first counts, the first table of the first "StringFileInfo" block, for
+// every build alike.
+struct product_names_t {
+    std::array<std::optional<std::wstring>, product_name_keys.size()> values;
+};
+
+// From a version block (VS_VERSIONINFO) as a resource holds it and
+// GetFileVersionInfoW copies it; nothing outside the size bytes, nor past
+// the block's own length, is read. A block that does not parse names nothing.
+product_names_t version_block_product_names(const unsigned char* block, std::size_t size);
+
+// From the image's own version resource, the one image_file_version reads.
+// False when the bytes hold none.
+bool image_product_names(const unsigned char* bytes, std::size_t size, product_names_t& names);
+
+// The indices (into product_name_keys) of the strings by which a new build
+// names another product than the installed build: ProductName whenever the
+// two differ, InternalName and OriginalFilename where the installed build
+// has them and the new one's differ. None: the same product.
+std::vector<std::size_t> product_name_differences(const product_names_t& offered, const product_names_t& installed);

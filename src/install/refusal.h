@@ -16,6 +16,9 @@ enum class build_refusal_t {
     // Its version resource is not the version that "cversion.txt" announced:
     // a half-published release, which would be offered again at every start.
     not_the_announced_version,
+    // Its version resource names another product than the installed build's:
+    // another program of the same publisher, such as this updater.
+    not_the_installed_product,
     // Not signed as publisher_verdict requires.
     not_from_the_publisher,
 };

@@ -168,6 +168,11 @@ signer_facts_t signer_facts(const signature_t& signature) {
     return signer;
 }
 
+std::optional<std::string> utf8_name(const std::optional<std::wstring>& name) {
+    if (!name) return std::nullopt;
+    return utf8(*name);
+}
+
 int image_width(const std::vector<char>& bytes) {
     for (const int bits : widths)
         if (is_installable_image(bytes, bits)) return bits;
@@ -231,6 +236,7 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
     // Users' builds first: a wrong one is the caller's mistake, found before
     // anything is fetched.
     std::vector<signature_t> previous_signatures;
+    std::vector<std::optional<product_names_t>> previous_names;
     for (const std::wstring& path : arguments.previous) {
         previous_facts_t previous;
         previous.name = utf8(path);
@@ -247,6 +253,7 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
         }
         // As the updater reads the installed build on its automatic path.
         previous.version = file_version_code(path);
+        previous_names.push_back(file_product_names(path));
         previous.signer = signer_facts(signature);
         facts.previous.push_back(previous);
         previous_signatures.push_back(signature);
@@ -280,22 +287,30 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
     // The updater's own judgement, for the users of each previous build and
     // for those of any build of a width that no previous build names.
     for (std::size_t i = 0; i < 2; ++i) {
-        const auto judge = [&](int previous, const signature_t& installed) {
+        product_names_t names;
+        image_product_names(reinterpret_cast<const unsigned char*>(builds[i].bytes.data()), builds[i].bytes.size(),
+                            names);
+        const auto judge = [&](int previous, const signature_t& installed,
+                               const std::optional<product_names_t>& installed_names) {
             verdict_facts_t verdict;
             verdict.bits = widths[i];
             verdict.previous = previous;
             verdict.refusal = check_downloaded_build(builds[i].bytes, widths[i], facts.announced, builds[i].signature,
-                                                     installed, required.c_str());
+                                                     installed, required.c_str(), installed_names);
             verdict.publisher = publisher_verdict(builds[i].signature, installed, required.c_str());
+            if (installed_names)
+                for (const std::size_t key : product_name_differences(names, *installed_names))
+                    verdict.names.push_back({product_name_keys[key], utf8_name(names.values[key]),
+                                             utf8_name(installed_names->values[key])});
             facts.verdicts.push_back(verdict);
         };
         bool judged = false;
         for (std::size_t p = 0; p < facts.previous.size(); ++p) {
             if (facts.previous[p].bits != widths[i]) continue;
-            judge(static_cast<int>(p), previous_signatures[p]);
+            judge(static_cast<int>(p), previous_signatures[p], previous_names[p]);
             judged = true;
         }
-        if (!judged) judge(-1, signature_t{});
+        if (!judged) judge(-1, signature_t{}, std::nullopt);
     }
     return true;
 }

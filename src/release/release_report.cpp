@@ -151,6 +151,22 @@ void report_previous(const release_facts_t& facts, const previous_facts_t& previ
     }
 }
 
+std::string name_value(const std::optional<std::string>& value) { return value ? quoted(*value) : "none"; }
+
+// A line for each previous build whose users' updaters take the build for
+// another product, saying by which names.
+void report_product_names(const release_facts_t& facts, report_builder& out) {
+    for (const verdict_facts_t& verdict : facts.verdicts) {
+        if (verdict.previous < 0 || verdict.names.empty()) continue;
+        std::string names;
+        for (const name_difference_t& name : verdict.names)
+            names += (names.empty() ? "" : ", ") + name.key + " " + name_value(name.offered) +
+                     " (previous: " + name_value(name.installed) + ")";
+        out.fail(file_name(verdict.bits) + ": names another product than previous " +
+                 facts.previous[static_cast<std::size_t>(verdict.previous)].name + ": " + names + "; " + box_5);
+    }
+}
+
 const previous_facts_t* previous_of(const release_facts_t& facts, const verdict_facts_t& verdict) {
     return verdict.previous >= 0 ? &facts.previous[static_cast<std::size_t>(verdict.previous)] : nullptr;
 }
@@ -164,6 +180,8 @@ std::string refusal_reason(const release_facts_t& facts, const verdict_facts_t& 
             return name + " is not a whole " + std::to_string(verdict.bits) + "-bit Windows executable";
         case build_refusal_t::not_the_announced_version:
             return name + " is not version " + dotted(facts.announced);
+        case build_refusal_t::not_the_installed_product:
+            return name + " names another product than " + (installed.empty() ? "the installed build" : installed);
         case build_refusal_t::not_from_the_publisher:
             break;
         case build_refusal_t::none:
@@ -215,6 +233,7 @@ release_report_t report_release(const release_facts_t& facts) {
                  "the subject their own build is signed by");
     if (facts.same_signer == 1) out.ok("OmBry32.exe and OmBry64.exe: signed by the same subject");
     for (const previous_facts_t& previous : facts.previous) report_previous(facts, previous, out);
+    report_product_names(facts, out);
     for (const verdict_facts_t& verdict : facts.verdicts) {
         bool installs = false;
         report.verdicts.push_back(verdict_line(facts, verdict, installs));

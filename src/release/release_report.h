@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,14 @@ struct previous_facts_t {
     signer_facts_t signer;
 };
 
+// A string of the version resource by which a build names another product
+// than a previous build: its key and both values, none where absent.
+struct name_difference_t {
+    std::string key;
+    std::optional<std::string> offered;
+    std::optional<std::string> installed;
+};
+
 // The updater's judgement of one width's build, for users of one of the
 // previous builds, or of any build below the announced version when no
 // previous build of that width was given.
@@ -60,6 +69,8 @@ struct verdict_facts_t {
     int previous = -1;  // index into previous, or -1
     build_refusal_t refusal = build_refusal_t::none;
     publisher_verdict_t publisher = publisher_verdict_t::accepted;
+    // Against a previous build: where the build names another product.
+    std::vector<name_difference_t> names;
 };
 
 struct release_facts_t {

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/messages.h"
 #include "net/https.h"
 #include "product_folder.h"
@@ -184,6 +186,53 @@ TEST_F(EndToEnd, AFolderThatCannotBeWrittenIsReportedEvenWhenSilent) {
     expect_product_untouched(folder);
 }
 
+// A Unix symbolic link, made by the Unix ln itself: Wine's CreateSymbolicLinkW
+// makes none. Wine gives no process handle that tells when a Unix program
+// has ended: the caller waits for the link. ln's own errors reach this
+// program's error output.
+void start_unix_link(const std::wstring& target, const std::wstring& link) {
+    const auto unix_path = [](std::wstring path) {
+        if (path.rfind(L"Z:", 0) == 0) path.erase(0, 2);
+        std::replace(path.begin(), path.end(), L'\\', L'/');
+        return path;
+    };
+    std::wstring command = L"/bin/ln -s \"" + unix_path(target) + L"\" \"" + unix_path(link) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(L"Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process))
+        << "cannot start /bin/ln, error " << GetLastError();
+    if (process.hThread != nullptr) CloseHandle(process.hThread);
+    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+}
+
+// Under Wine a name that is a link is followed, and deleting it deletes the
+// file it points to: the write probe must touch no name that is there.
+TEST_F(EndToEnd, TheWriteProbeLeavesAnExistingProbeNameAlone) {
+    publish_version("251");
+    publish_product(new_product_file(), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const std::wstring elsewhere = fresh_test_folder(L"-elsewhere") + L"\\kept.txt";
+    write_file(elsewhere, "not the updater's");
+    const std::wstring link = folder.path() + L"\\ombup.tst";
+    start_unix_link(elsewhere, link);
+    ASSERT_TRUE(wait_until([&] { return read_file(link) == "not the updater's"; })) << "no link was made";
+
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+                   box(downloaded_text, control_class, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_TRUE(same_content(folder.product_exe(), new_product_file()));
+    EXPECT_EQ(read_file(elsewhere), "not the updater's");
+    EXPECT_EQ(read_file(link), "not the updater's") << "the link is gone";
+    std::vector<std::wstring> expected = folder.expected_files();
+    expected.push_back(L"ombup.tst");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files_in(folder.path()), expected);
+}
+
 TEST_F(EndToEnd, ACancelledDownloadShowsNothingMoreAndEndsPromptly) {
     publish_version("251");
     publish_product(new_product_file(), endless_download);
@@ -301,6 +350,25 @@ TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
     publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
     EXPECT_EQ(run(folder, f_option + L" -v250", installed).exit_code, 0);
     EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
+}
+
+// The publisher signs more than the product: this updater, signed as the
+// product is and announced by its version (4.0.0.1 reads as 400), is no
+// build of the product.
+TEST_F(EndToEnd, AnotherProgramOfThePublisherIsNotInstalled) {
+    publish_version("400");
+    publish_product(signed_updater_file(), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
+    const scoped_handle product = folder.start_product(1);
+    EXPECT_EQ(run(folder, f_option + L" -v250",
+                  {box(product_title + " có version 4.0.0 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
+                   held_download_dialog("wait-gone"), box(connection_error_text, no_owner, "ok")})
+                  .exit_code,
+              0);
+    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
+    expect_product_untouched(folder);
 }
 
 TEST_F(EndToEnd, ReportsFromAnotherProgramDoNotEndTheDownload) {

@@ -46,4 +46,37 @@ TEST(ImageVersion, ReadsWhatTheVersionApiReadsFromTheFile) {
     }
 }
 
+// The same rule read two ways: from a new build's bytes, and from the
+// installed build through the version API.
+TEST(ProductNames, ReadFromTheBytesAsThroughTheVersionApi) {
+    const struct {
+        std::wstring file;
+        const wchar_t* product;
+        const wchar_t* original;
+    } files[] = {
+        {old_product_file(), L"OmBry", L"OmBry.exe"},
+        {signed_product_file(L"2.5.1", L"publisher"), L"OmBry", L"OmBry.exe"},
+        {build_dir() + L"\\ombup.exe", L"OmBry Auto Update", L"ombup"},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(narrow_utf8(file.file));
+        const std::string bytes = read_file(file.file);
+        product_names_t from_bytes;
+        ASSERT_TRUE(
+            image_product_names(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), from_bytes));
+        EXPECT_EQ(from_bytes.values[0], file.product);
+        EXPECT_EQ(from_bytes.values[2], file.original);
+        const std::optional<product_names_t> from_file = file_product_names(file.file);
+        ASSERT_TRUE(from_file.has_value());
+        EXPECT_EQ(from_file->values, from_bytes.values);
+    }
+    // No version resource, or no file: no names to match.
+    const std::wstring plain = test_program_dir() + L"\\sample_i386.exe";
+    const std::string bytes = read_file(plain);
+    product_names_t none;
+    EXPECT_FALSE(image_product_names(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), none));
+    EXPECT_FALSE(file_product_names(plain).has_value());
+    EXPECT_FALSE(file_product_names(plain + L".missing").has_value());
+}
+
 }  // namespace

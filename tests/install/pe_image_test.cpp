@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,113 @@ TEST(ImageCheck, RejectsHeadersThatDoNotDescribeAWholeExecutable) {
     image.put32(image.directories + 4 * 8, 0x5F0);
     image.put32(image.directories + 4 * 8 + 4, 0x10);
     EXPECT_TRUE(is_installable_image(image.bytes, 64));
+}
+
+// Version blocks laid out as resource compilers write them: three words,
+// the key, the value and the children, each from a multiple of four.
+std::string utf16(const std::wstring& text) {
+    std::string bytes;
+    for (const wchar_t unit : text + L'\0') {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::string version_node(const std::wstring& key, const std::string& value, std::size_t value_length, bool text,
+                         const std::vector<std::string>& children = {}) {
+    const auto pad = [](std::string& bytes) { bytes.resize((bytes.size() + 3) & ~std::size_t{3}, '\0'); };
+    std::string node(6, '\0');
+    node += utf16(key);
+    pad(node);
+    node += value;
+    for (const std::string& child : children) {
+        pad(node);
+        node += child;
+    }
+    const std::size_t words[] = {node.size(), value_length, text ? 1u : 0u};
+    for (std::size_t i = 0; i < 3; ++i) {
+        node[2 * i] = static_cast<char>(words[i] & 0xFF);
+        node[2 * i + 1] = static_cast<char>(words[i] >> 8);
+    }
+    return node;
+}
+
+std::string version_string(const std::wstring& key, const std::wstring& value) {
+    return version_node(key, utf16(value), value.size() + 1, true);
+}
+
+std::string version_block(const std::vector<std::string>& tables, bool var_first = false) {
+    std::string fixed(52, '\0');
+    fixed[0] = '\xBD', fixed[1] = '\x04', fixed[2] = '\xEF', fixed[3] = '\xFE';
+    const std::string strings = version_node(L"StringFileInfo", "", 0, true, tables);
+    const std::string vars = version_node(L"VarFileInfo", "", 0, true,
+                                          {version_node(L"Translation", std::string("\x09\x04\xB0\x04", 4), 4, false)});
+    return version_node(L"VS_VERSION_INFO", fixed, fixed.size(), false,
+                        var_first ? std::vector<std::string>{vars, strings} : std::vector<std::string>{strings, vars});
+}
+
+product_names_t names_in(const std::string& block) {
+    return version_block_product_names(reinterpret_cast<const unsigned char*>(block.data()), block.size());
+}
+
+product_names_t names(std::optional<std::wstring> product, std::optional<std::wstring> internal,
+                      std::optional<std::wstring> original) {
+    return {{std::move(product), std::move(internal), std::move(original)}};
+}
+
+TEST(ProductNames, AreReadFromTheFirstStringTableAlone) {
+    const std::string first = version_node(
+        L"040904b0", "", 0, true,
+        {version_string(L"FileDescription", L"OmBry"), version_string(L"ProductName", L"OmBry"),
+         version_string(L"InternalName", L"OmBry"), version_string(L"ProductName", L"Later"),
+         version_string(L"Comments", L"OriginalFilename")});
+    const std::string second = version_node(L"042a04b0", "", 0, true,
+                                            {version_string(L"ProductName", L"OmBry Auto Update"),
+                                             version_string(L"OriginalFilename", L"ombup")});
+    for (const bool var_first : {false, true}) {
+        const product_names_t found = names_in(version_block({first, second}, var_first));
+        EXPECT_EQ(found.values, names(L"OmBry", L"OmBry", std::nullopt).values) << var_first;
+    }
+    EXPECT_EQ(names_in(version_block({second, first})).values,
+              names(L"OmBry Auto Update", std::nullopt, L"ombup").values);
+    EXPECT_EQ(names_in(version_block({})).values, product_names_t{}.values);
+}
+
+TEST(ProductNames, NothingOutsideTheBlockOrItsOwnLengthsIsRead) {
+    const std::string block =
+        version_block({version_node(L"040904b0", "", 0, true, {version_string(L"ProductName", L"OmBry")})});
+    ASSERT_EQ(names_in(block).values, names(L"OmBry", std::nullopt, std::nullopt).values);
+    // A block whose own length runs past the bytes names nothing.
+    for (std::size_t size = 0; size < block.size(); ++size)
+        EXPECT_EQ(version_block_product_names(reinterpret_cast<const unsigned char*>(block.data()), size).values,
+                  product_names_t{}.values)
+            << size;
+    // A value without its terminator ends with its node.
+    std::string unterminated = version_string(L"ProductName", L"OmBry");
+    unterminated.resize(unterminated.size() - 2);
+    unterminated[0] = static_cast<char>(unterminated.size());
+    EXPECT_EQ(names_in(version_block({version_node(L"040904b0", "", 0, true, {unterminated})})).values,
+              names(L"OmBry", std::nullopt, std::nullopt).values);
+    // A string whose length runs past its table is not read.
+    std::string overlong = version_string(L"ProductName", L"OmBry");
+    overlong[0] = static_cast<char>(overlong.size() + 4);
+    EXPECT_EQ(names_in(version_block({version_node(L"040904b0", "", 0, true, {overlong})})).values,
+              product_names_t{}.values);
+    EXPECT_EQ(version_block_product_names(nullptr, 64).values, product_names_t{}.values);
+}
+
+TEST(ProductNames, TheSameProductHasTheInstalledNames) {
+    const product_names_t installed = names(L"OmBry", std::nullopt, L"OmBry.exe");
+    using keys = std::vector<std::size_t>;
+    EXPECT_EQ(product_name_differences(installed, installed), keys{});
+    // Names the installed build lacks are not compared; ProductName always is.
+    EXPECT_EQ(product_name_differences(names(L"OmBry", L"anything", L"OmBry.exe"), installed), keys{});
+    EXPECT_EQ(product_name_differences(names(L"OmBry Auto Update", L"OmBry Auto Update", L"ombup"), installed),
+              (keys{0, 2}));
+    EXPECT_EQ(product_name_differences(names(L"ombry", std::nullopt, std::nullopt), installed), (keys{0, 2}));
+    EXPECT_EQ(product_name_differences(names(L"OmBry", std::nullopt, std::nullopt), names(std::nullopt, L"OmBry", {})),
+              (keys{0, 1}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "install_folder.h"
 #include "test_env.h"
 
@@ -14,7 +16,7 @@ TEST(WriteProbe, SucceedsAndLeavesNoFileBehind) {
     EXPECT_EQ(files_in(folder.path()), folder.expected_files());
 }
 
-TEST(WriteProbe, EmptiesAndDeletesAnExistingProbeFile) {
+TEST(WriteProbe, LeavesAnExistingProbeFileAlone) {
     install_folder folder;
     const std::wstring probe = folder.path() + L"\\ombup.tst";
     write_file(probe, "left from before");
@@ -23,9 +25,12 @@ TEST(WriteProbe, EmptiesAndDeletesAnExistingProbeFile) {
     ASSERT_TRUE(CreateHardLinkW(second_name.c_str(), probe.c_str(), nullptr));
 
     EXPECT_EQ(folder.run_updater(L"probe"), answered_true);
-    EXPECT_FALSE(file_exists(probe));
-    EXPECT_TRUE(file_exists(second_name));
-    EXPECT_EQ(read_file(second_name), "");
+    EXPECT_EQ(read_file(probe), "left from before");
+    EXPECT_EQ(read_file(second_name), "left from before");
+    std::vector<std::wstring> expected = folder.expected_files();
+    expected.insert(expected.end(), {L"ombup.tst", L"second-name"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files_in(folder.path()), expected);
 }
 
 TEST(WriteProbe, FailsWhereNoFileCanBeCreated) {

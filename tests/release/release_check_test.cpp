@@ -118,6 +118,21 @@ TEST_F(ReleaseCheck, ABuildByAnotherSignerIsRefused) {
     EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused"));
 }
 
+TEST_F(ReleaseCheck, ABuildOfAnotherProductIsRefused) {
+    // The publisher's own updater, signed as the product is, announced by its
+    // version over the product's 2.5.0.
+    const std::wstring folder = release_folder("400", signed_updater_file());
+    const check_t result = check(quoted(folder) + L" --previous " + quoted(previous));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output,
+                HasSubstr("FAIL  " + product_name() + ".exe: names another product than previous " +
+                          narrow_utf8(previous) + ": ProductName \"OmBry Auto Update\" (previous: \"OmBry\"), "
+                          "InternalName \"OmBry Auto Update\" (previous: \"OmBry\"), OriginalFilename \"ombup\" "
+                          "(previous: \"OmBry.exe\")" + box_5));
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
+                                         ".exe names another product than the installed 2.5.0" + box_5));
+}
+
 TEST_F(ReleaseCheck, AHostThatDoesNotServeTheReleaseAsTheUpdaterNeedsIsCaught) {
     const std::wstring folder = release_folder();
     const std::wstring address = publish(folder);

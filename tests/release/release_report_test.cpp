@@ -25,7 +25,7 @@ release_facts_t good_release() {
         build.version_ls = 0x00010000;  // 1.0
         build.signer = {true, 0, "CN=P"};
         facts.previous.push_back({"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P"}});
-        facts.verdicts.push_back({build.bits, i, build_refusal_t::none, publisher_verdict_t::accepted});
+        facts.verdicts.push_back({build.bits, i, build_refusal_t::none, publisher_verdict_t::accepted, {}});
     }
     facts.same_signer = 1;
     return facts;
@@ -75,6 +75,13 @@ TEST(ReleaseReport, EveryFaultFailsTheCheckAndSaysWhatUsersMeet) {
          },
          "OmBry64: refused: OmBry64.exe is signed by another subject than the installed 2.5.0; users see box 5, the "
          "connection error"},
+        {"another product",
+         [](release_facts_t& f) {
+             f.verdicts[1].refusal = build_refusal_t::not_the_installed_product;
+             f.verdicts[1].names = {{"ProductName", "OmBry Auto Update", "OmBry"}, {"InternalName", {}, "OmBry"}};
+         },
+         "FAIL  OmBry64.exe: names another product than previous old64.exe: ProductName \"OmBry Auto Update\" "
+         "(previous: \"OmBry\"), InternalName none (previous: \"OmBry\"); users see box 5, the connection error"},
         {"not whole", [](release_facts_t& f) { f.builds[0].fetch = {false, "", "not in the folder"}; },
          "OmBry32: refused: OmBry32.exe cannot be downloaded; users see box 5, the connection error"},
         {"broken signature", [](release_facts_t& f) { f.builds[0].signer = {false, 0x80096010, ""}; },

@@ -28,6 +28,8 @@ std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer) 
     return build_dir() + L"\\signed\\fake_product-" + version + L"-" + signer + L".exe";
 }
 
+std::wstring signed_updater_file() { return build_dir() + L"\\signed\\ombup-publisher.exe"; }
+
 const wchar_t test_publisher[] = L"CN=OmBry Test Publisher, O=OmBry Test, C=VN";
 
 bool same_content(const std::wstring& file, const std::wstring& model) {

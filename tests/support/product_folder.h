@@ -26,6 +26,9 @@ std::wstring new_product_file(int bits = product_bits);  // the fake product at 
 // subject, another certificate) or "impostor" (the same common name, another
 // organisation).
 std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer);
+// The updater under test signed by "publisher": another program of the
+// product's publisher, with version 4.0.0.1 (400) and its own names.
+std::wstring signed_updater_file();
 // The subject of "publisher" and "renewed", as Windows shows it.
 extern const wchar_t test_publisher[];
 

@@ -186,8 +186,9 @@ bool decode_subject(const std::vector<BYTE>& subject, subject_name_t& name) {
             if (attribute.pszObjId == nullptr) return false;
             const DWORD length = crypt->CertRDNValueToStrW(attribute.dwValueType, &attribute.Value, nullptr, 0);
             std::wstring value(length, L'\0');
-            const DWORD written =
-                length == 0 ? 0 : crypt->CertRDNValueToStrW(attribute.dwValueType, &attribute.Value, value.data(), length);
+            const DWORD written = length == 0 ? 0
+                                              : crypt->CertRDNValueToStrW(attribute.dwValueType, &attribute.Value,
+                                                                          value.data(), length);
             value.resize(written == 0 ? 0 : written - 1);
             decoded.push_back({attribute.pszObjId, value, a > 0});
         }

@@ -140,22 +140,30 @@ TEST_F(ReleaseCheck, AnEvSubjectIsPrintedAsWindowsWritesItAndMatchedHoweverItIsS
                            "OID.1.3.6.1.4.1.311.60.2.1.3=VN, OID.2.5.4.15=Private Organization, C=VN";
     const std::wstring folder = release_folder("251", signed_product_file(L"2.5.1", L"ev"));
     // The subject as Wine 8 writes it.
-    const check_t result = check(quoted(folder) + LR"( --publisher "CN=\"OmBry EV Test JSC\", O=\"OmBry EV Test JSC\", )"
-                                                  LR"(SERIALNUMBER=0312345678, 1.3.6.1.4.1.311.60.2.1.3=VN, )"
-                                                  LR"(2.5.4.15=Private Organization, C=VN")");
+    const check_t result =
+        check(quoted(folder) + LR"( --publisher "CN=\"OmBry EV Test JSC\", O=\"OmBry EV Test JSC\", )"
+                               LR"(SERIALNUMBER=0312345678, 1.3.6.1.4.1.311.60.2.1.3=VN, )"
+                               LR"(2.5.4.15=Private Organization, C=VN")");
     const std::string name = product_name() + ".exe: ";
     EXPECT_THAT(result.output, HasSubstr("\nok    " + name + "signed by \"" + ev + "\"\n"));
     EXPECT_THAT(result.output, HasSubstr("\nok    " + name + "signed by the required publisher"));
     EXPECT_THAT(result.output, testing::ContainsRegex("\nwarn  " + name +
                                                       "signed without a timestamp: from \\d\\d\\d\\d-\\d\\d-\\d\\d "
                                                       "\\d\\d:\\d\\d:\\d\\d UTC, when its signing certificate ends"));
-    EXPECT_THAT(result.output, HasSubstr(product_name() + ": any version below 2.5.1 \u2192 2.5.1 installs over a build "
-                                         "that is unsigned or signed by \"" + ev +
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": any version below 2.5.1 \u2192 2.5.1 installs over a "
+                                         "build that is unsigned or signed by \"" + ev +
                                          "\"; a build signed by any other subject refuses it" + without_box_5));
     // The other width is the test publisher's.
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ": refused: " + product_name(other_bits) +
                                          ".exe is not signed by the required publisher" + box_5));
+}
+
+TEST_F(ReleaseCheck, OnlyABuildSignedWithoutATimestampIsWarnedOf) {
+    const check_t result = check(quoted(release_folder("251", signed_product_file(L"2.5.1", L"timestamped"))));
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    EXPECT_THAT(result.output, Not(HasSubstr("warn  " + product_name() + ".exe")));
+    EXPECT_THAT(result.output, HasSubstr("warn  " + product_name(other_bits) + ".exe: signed without a timestamp"));
 }
 
 TEST_F(ReleaseCheck, AHostThatDoesNotServeTheReleaseAsTheUpdaterNeedsIsCaught) {

@@ -24,7 +24,8 @@ release_facts_t good_release() {
         build.version_ms = 0x00020005;  // 2.5
         build.version_ls = 0x00010000;  // 1.0
         build.signer = {true, 0, "CN=P", true, true};
-        facts.previous.push_back({"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P", true}});
+        facts.previous.push_back(
+            {"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P", true}});
         facts.verdicts.push_back({build.bits, i, build_refusal_t::none, publisher_verdict_t::accepted});
     }
     facts.same_signer = 1;

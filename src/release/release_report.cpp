@@ -134,7 +134,8 @@ void report_build(const release_facts_t& facts, const build_facts_t& build, repo
 
     out.check(build.signer.valid || !build.signer.present, name + signer_text(build.signer));
     if (build.signer.valid && !build.signer.timestamped)
-        out.warn(name + "signed without a timestamp: from " + build.signer.not_after +
+        out.warn(name + "signed without a timestamp: from " +
+                 (build.signer.not_after.empty() ? "the day" : build.signer.not_after) +
                  ", when its signing certificate ends, the signature no longer verifies and every updater refuses "
                  "it; sign it with a timestamp");
     if (!facts.required_publisher.empty())

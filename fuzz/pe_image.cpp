@@ -83,6 +83,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_REQUIRE(is_installable_image(copy, bits));
     }
 
+    // The certificate table is only declared by the headers; read as a
+    // table, the input's signature lies within its first entry.
+    std::uint32_t table_offset = 0;
+    std::uint32_t table_size = 0;
+    if (declared_certificate_table(data, size, table_offset, table_size)) FUZZ_REQUIRE(table_size != 0);
+    std::size_t signature_at = 0;
+    std::size_t signature_length = 0;
+    if (authenticode_signature_in(data, size, signature_at, signature_length)) {
+        FUZZ_REQUIRE(signature_at == 8 && data[signature_at] == 0x30);
+        FUZZ_REQUIRE(signature_length <= image.u32(0) - 8 && image.u32(0) <= size);
+    }
+
     // The version is read from within the bytes alone: a byte appended
     // changes nothing that was found.
     std::uint32_t version_ms = 0;

@@ -3,6 +3,7 @@
 set(OMBUP_LOGIC_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/install/pe_image.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install/staged_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/install/subject_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net/missing_file_marker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/net/widen_string.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ui/bar_geometry.cpp

@@ -311,6 +311,53 @@ bool is_installable_image(const std::vector<char>& bytes, int bits) {
     return is_installable_image(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bits);
 }
 
+bool declared_certificate_table(const unsigned char* bytes, std::size_t size, std::uint32_t& offset,
+                                std::uint32_t& table_size) {
+    if (bytes == nullptr) return false;
+    const byte_view image(bytes, size);
+    headers_t headers;
+    std::uint32_t at = 0;
+    std::uint32_t length = 0;
+    if (!read_headers(bytes, image, headers) ||
+        !read_directory(image, headers, certificate_directory_index, at, length) || length == 0)
+        return false;
+    offset = at;
+    table_size = length;
+    return true;
+}
+
+bool authenticode_signature_in(const unsigned char* table, std::size_t size, std::size_t& at, std::size_t& length) {
+    // WIN_CERTIFICATE: dwLength, wRevision 2.0, wCertificateType PKCS_SIGNED_DATA.
+    constexpr std::size_t entry_header_size = 8;
+    constexpr std::uint16_t revision_2_0 = 0x0200;
+    constexpr std::uint16_t type_pkcs_signed_data = 0x0002;
+    if (table == nullptr) return false;
+    const byte_view entries(table, size);
+    if (!entries.has(0, entry_header_size) || entries.u16(4) != revision_2_0 ||
+        entries.u16(6) != type_pkcs_signed_data)
+        return false;
+    const std::uint32_t entry_size = entries.u32(0);
+    if (entry_size <= entry_header_size || !entries.has(0, entry_size)) return false;
+    // The entry is padded to eight bytes; the signature is one DER SEQUENCE.
+    const std::size_t content = entry_header_size;
+    const std::size_t content_size = entry_size - entry_header_size;
+    if (content_size < 2 || table[content] != 0x30) return false;
+    std::size_t header = 2;
+    std::size_t body = table[content + 1];
+    if (body > 0x80 && body <= 0x84) {
+        header += body - 0x80;
+        if (header > content_size) return false;
+        body = 0;
+        for (std::size_t i = 2; i < header; ++i) body = (body << 8) | table[content + i];
+    } else if (body >= 0x80) {
+        return false;
+    }
+    if (body > content_size - header) return false;
+    at = content;
+    length = header + body;
+    return true;
+}
+
 bool image_file_version(const unsigned char* bytes, std::size_t size, std::uint32_t& version_ms,
                         std::uint32_t& version_ls) {
     std::size_t block = 0;

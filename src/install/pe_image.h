@@ -20,6 +20,16 @@
 bool is_installable_image(const unsigned char* bytes, std::size_t size, int bits);
 bool is_installable_image(const std::vector<char>& bytes, int bits);
 
+// The certificate table that the headers at the start of an image declare:
+// its file offset and size, which need not lie within the bytes given.
+// False when they declare none (an unsigned build) or are no PE headers.
+bool declared_certificate_table(const unsigned char* bytes, std::size_t size, std::uint32_t& offset,
+                                std::uint32_t& table_size);
+// Where the Authenticode signature (a PKCS#7 SignedData) of a certificate
+// table's first entry lies in the table's bytes, without the entry's
+// padding. False when the first entry holds none.
+bool authenticode_signature_in(const unsigned char* table, std::size_t size, std::size_t& at, std::size_t& length);
+
 // The file version in the image's version resource, read as the version API
 // reads it from a file (the resource of type 16 named 1, its first language,
 // whose fixed part carries the signature 0xFEEF04BD): the two halves of

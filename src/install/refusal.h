@@ -4,7 +4,14 @@
 
 // Whether a new build may replace the installed one as far as its publisher
 // goes (see publisher_verdict), and if not, why.
-enum class publisher_verdict_t { accepted, not_validly_signed, not_the_installed_signer, not_the_required_signer };
+enum class publisher_verdict_t {
+    accepted,
+    not_validly_signed,
+    not_the_installed_signer,
+    not_the_required_signer,
+    // The installed build is signed, but whom by cannot be read.
+    installed_signer_unknown,
+};
 
 // Why the updater refuses a build, in the order it looks (see
 // check_downloaded_build).

@@ -14,8 +14,15 @@ struct wintrust_api_t {
 };
 
 struct crypt32_api_t {
+    decltype(&::CertCloseStore) CertCloseStore;
     decltype(&::CertCompareCertificateName) CertCompareCertificateName;
-    decltype(&::CertNameToStrW) CertNameToStrW;
+    decltype(&::CertFindCertificateInStore) CertFindCertificateInStore;
+    decltype(&::CertFreeCertificateContext) CertFreeCertificateContext;
+    decltype(&::CertRDNValueToStrW) CertRDNValueToStrW;
+    decltype(&::CryptDecodeObjectEx) CryptDecodeObjectEx;
+    decltype(&::CryptMsgClose) CryptMsgClose;
+    decltype(&::CryptMsgGetParam) CryptMsgGetParam;
+    decltype(&::CryptQueryObject) CryptQueryObject;
 };
 
 // Bound at the first call; null when the DLL or one of the functions is missing.

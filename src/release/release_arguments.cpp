@@ -1,5 +1,7 @@
 #include "release/release_arguments.h"
 
+#include "install/subject_name.h"
+
 namespace {
 
 bool starts_with_ignoring_case(std::wstring_view text, std::wstring_view prefix) {
@@ -82,6 +84,13 @@ bool parse_release_arguments(const std::vector<std::wstring>& arguments, release
     }
     if (!parsed.against.empty() && has_source && !is_address(parsed.source)) {
         problem = "--against compares what a host serves: the source must be the release folder's address";
+        return false;
+    }
+    // An updater built with such a publisher would accept no build at all.
+    subject_name_t publisher;
+    if (!parsed.publisher.empty() && !parse_subject_text(parsed.publisher, publisher)) {
+        problem = "--publisher " + ascii(parsed.publisher) +
+                  " is not a subject as Windows writes a signer, such as \"CN=Name, O=Organisation, C=VN\"";
         return false;
     }
     return true;

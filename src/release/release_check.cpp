@@ -160,11 +160,23 @@ release_file_t fetch_from_host(const std::string& folder_address, const std::wst
     return file;
 }
 
+// "2027-01-07 10:20:30 UTC"; empty for no time.
+std::string utc_text(const FILETIME& time) {
+    SYSTEMTIME utc{};
+    if ((time.dwLowDateTime == 0 && time.dwHighDateTime == 0) || !FileTimeToSystemTime(&time, &utc)) return {};
+    const auto two = [](WORD value) { return std::string(value < 10 ? "0" : "") + std::to_string(value); };
+    return std::to_string(utc.wYear) + "-" + two(utc.wMonth) + "-" + two(utc.wDay) + " " + two(utc.wHour) + ":" +
+           two(utc.wMinute) + ":" + two(utc.wSecond) + " UTC";
+}
+
 signer_facts_t signer_facts(const signature_t& signature) {
     signer_facts_t signer;
     signer.valid = signature.valid();
     signer.result = static_cast<std::uint32_t>(signature.result);
     signer.subject = utf8(subject_text(signature));
+    signer.present = signature.signed_at_all();
+    signer.timestamped = signature.timestamped;
+    signer.not_after = utc_text(signature.not_after);
     return signer;
 }
 

@@ -48,8 +48,10 @@ bool dotted_text(const std::string& bytes) {
 
 std::string signer_text(const signer_facts_t& signer) {
     if (signer.valid) return "signed by " + quoted(signer.subject);
-    if (signer.result == trust_no_signature) return "not signed";
-    return "signed, but the signature is not valid (WinVerifyTrust 0x" + hex(signer.result, 8) + ")";
+    if (!signer.present) return "not signed";
+    const std::string invalid = "the signature is not valid (WinVerifyTrust 0x" + hex(signer.result, 8) + ")";
+    if (signer.subject.empty()) return "signed, but " + invalid;
+    return "signed by " + quoted(signer.subject) + ", but " + invalid;
 }
 
 class report_builder {
@@ -61,6 +63,8 @@ public:
         report_.passed = false;
     }
     void check(bool passed, const std::string& line) { passed ? ok(line) : fail(line); }
+    // What is right today but goes wrong later: it does not fail the check.
+    void warn(const std::string& line) { report_.lines.push_back("warn  " + line); }
 
 private:
     release_report_t& report_;
@@ -128,7 +132,12 @@ void report_build(const release_facts_t& facts, const build_facts_t& build, repo
         }
     }
 
-    out.check(build.signer.valid || build.signer.result == trust_no_signature, name + signer_text(build.signer));
+    out.check(build.signer.valid || !build.signer.present, name + signer_text(build.signer));
+    if (build.signer.valid && !build.signer.timestamped)
+        out.warn(name + "signed without a timestamp: from " +
+                 (build.signer.not_after.empty() ? "the day" : build.signer.not_after) +
+                 ", when its signing certificate ends, the signature no longer verifies and every updater refuses "
+                 "it; sign it with a timestamp");
     if (!facts.required_publisher.empty())
         out.check(build.required_signer, name + (build.required_signer ? "signed by" : "not signed by") +
                                              " the required publisher " + quoted(facts.required_publisher) +
@@ -190,7 +199,9 @@ std::string refusal_reason(const release_facts_t& facts, const verdict_facts_t& 
     switch (verdict.publisher) {
         case publisher_verdict_t::not_validly_signed:
             return name + " is not validly signed, and " +
-                   (installed.empty() ? "the required publisher must sign it" : installed + " is");
+                   (installed.empty() ? "the required publisher must sign it" : installed + " is signed");
+        case publisher_verdict_t::installed_signer_unknown:
+            return installed + " is signed, but its signer cannot be read: no build is installed over it";
         case publisher_verdict_t::not_the_installed_signer:
             return name + " is signed by another subject than " + installed;
         case publisher_verdict_t::not_the_required_signer:
@@ -216,9 +227,15 @@ std::string verdict_line(const release_facts_t& facts, const verdict_facts_t& ve
     if (verdict.refusal != build_refusal_t::none)
         return product + "refused: " + refusal_reason(facts, verdict) + "; " + box_5;
     installs = true;
-    const std::string from = previous != nullptr ? dotted(previous->version)
-                                                 : "any version below " + dotted(facts.announced);
-    return product + from + " \xE2\x86\x92 " + dotted(facts.announced) + " installs";
+    const std::string to = " \xE2\x86\x92 " + dotted(facts.announced) + " installs";
+    if (previous != nullptr) return product + dotted(previous->version) + to;
+    // Which installed builds let it in depends on their signers, which only
+    // --previous tells: that alone does not fail the check.
+    const signer_facts_t& signer = facts.builds[verdict.bits == 32 ? 0 : 1].signer;
+    const std::string over = signer.valid ? " over a build that is unsigned or signed by " + quoted(signer.subject) +
+                                                "; a build signed by any other subject refuses it"
+                                          : " over an unsigned build; every signed build refuses it";
+    return product + "any version below " + dotted(facts.announced) + to + over + " (" + box_5 + ")";
 }
 
 }  // namespace

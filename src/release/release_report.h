@@ -24,10 +24,13 @@ struct fetch_facts_t {
 struct signer_facts_t {
     bool valid = false;
     std::uint32_t result = 0;  // WinVerifyTrust's answer
-    std::string subject;       // as Windows shows it, when valid
+    // The signer's subject as Windows writes it, when it can be read: also
+    // from a signature that does not verify.
+    std::string subject;
+    bool present = false;  // the file carries a signature, valid or not
+    bool timestamped = false;
+    std::string not_after{};  // when the signer's certificate ends: "2027-01-07 10:20:30 UTC"
 };
-
-constexpr std::uint32_t trust_no_signature = 0x800B0100;  // TRUST_E_NOSIGNATURE
 
 // Compared with the folder given to --against: not compared, differs, the same.
 enum class compared_t { no, differs, same };
@@ -87,7 +90,7 @@ struct release_facts_t {
 };
 
 struct release_report_t {
-    std::vector<std::string> lines;     // "ok    ..." or "FAIL  ..."
+    std::vector<std::string> lines;     // "ok    ...", "warn  ..." or "FAIL  ..."
     std::vector<std::string> verdicts;  // "OmBry64: 2.5.0 → 2.5.1 installs", ...
     bool passed = true;                 // nothing failed: every updater will install the release
 };

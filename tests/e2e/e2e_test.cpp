@@ -45,8 +45,10 @@ const std::string seen_download = R"({"body": {"chunks": [10000], "hold_until": 
 const std::string endless_download = R"({"body": {"rate": 4000}})";
 
 std::wstring ombup_exe() { return windows_path(OMBUP_UPDATER_UNDER_TEST); }
-// The same updater, built to require the test publisher's signature.
+// The same updater, built to require the test publisher's signature, or the
+// EV test publisher's.
 std::wstring pinned_ombup_exe() { return build_dir() + L"\\ombup-pinned.exe"; }
+std::wstring pinned_ev_ombup_exe() { return build_dir() + L"\\ombup-pinned-ev.exe"; }
 std::wstring fixture(const wchar_t* name) { return build_dir() + L"\\tests\\fixtures\\" + name; }
 
 // One step of the dialog driver's script: a box of the attempt.
@@ -66,6 +68,16 @@ std::string held_download_dialog(const std::string& action) {
 
 std::string cancel_question_box(const std::string& action) {
     return "caption=Ombry - Auto update | owner=#32770 | text=" + cancel_question + " | action=" + action;
+}
+
+// A published build downloaded in full, and then refused or installed.
+std::vector<std::string> download_refused() {
+    return {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+            box(connection_error_text, no_owner, "ok")};
+}
+std::vector<std::string> download_installed() {
+    return {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+            box(downloaded_text, control_class, "ok")};
 }
 
 struct run_t {
@@ -328,10 +340,8 @@ TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
 
 TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
     publish_version("251");
-    const std::vector<std::string> refused = {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
-                                              box(connection_error_text, no_owner, "ok")};
-    const std::vector<std::string> installed = {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
-                                                box(downloaded_text, control_class, "ok")};
+    const std::vector<std::string> refused = download_refused();
+    const std::vector<std::string> installed = download_installed();
     {
         install_folder folder(install_folder::writable, L"", ombup_exe());
         folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
@@ -369,6 +379,40 @@ TEST_F(EndToEnd, AnotherProgramOfThePublisherIsNotInstalled) {
     EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
     EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
     expect_product_untouched(folder);
+}
+
+// One changed byte: Wine answers TRUST_E_BAD_DIGEST, as Windows does.
+TEST_F(EndToEnd, AnInstalledBuildWhoseSignatureNoLongerVerifiesTakesOnlyItsSignersBuilds) {
+    publish_version("251");
+    std::string broken = read_file(signed_product_file(L"2.5.0", L"publisher"));
+    ASSERT_GT(broken.size(), 0x1000u);
+    broken[0x1000] = static_cast<char>(broken[0x1000] ^ 1);  // in the code
+    const std::wstring broken_file = fresh_test_folder(L"-broken") + L"\\broken.exe";
+    write_file(broken_file, broken);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    folder.install_product(broken_file);
+    for (const std::wstring& offered : {new_product_file(), signed_product_file(L"2.5.1", L"impostor")}) {
+        SCOPED_TRACE(narrow_utf8(offered));
+        publish_product(offered, seen_download);
+        EXPECT_EQ(run(folder, f_option + L" -v250", download_refused()).exit_code, 0);
+        expect_product_untouched(folder);
+    }
+    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
+    EXPECT_EQ(run(folder, f_option + L" -v250", download_installed()).exit_code, 0);
+    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
+}
+
+// Built with the EV subject as Windows writes it ("OID.2.5.4.15=Private
+// Organization", ...), which Wine spells otherwise.
+TEST_F(EndToEnd, AnUpdaterBuiltForAnEvPublisherInstallsOnlyItsBuilds) {
+    publish_version("251");
+    install_folder folder(install_folder::writable, L"-pinned-ev", pinned_ev_ombup_exe());
+    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
+    EXPECT_EQ(run(folder, f_option + L" -v250", download_refused()).exit_code, 0);
+    expect_product_untouched(folder);
+    publish_product(signed_product_file(L"2.5.1", L"ev"), seen_download);
+    EXPECT_EQ(run(folder, f_option + L" -v250", download_installed()).exit_code, 0);
+    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"ev")));
 }
 
 TEST_F(EndToEnd, ReportsFromAnotherProgramDoNotEndTheDownload) {

@@ -34,6 +34,7 @@ TEST(ReleaseArguments, RefuseWhatCannotBeChecked) {
         {L"check", L"https://h/ombry/"},
         {L"check", L"http://h/master/release/"},
         {L"check", L"HTTPS://h/master/release/"},
+        {L"check", L"--publisher", L"OmBry Test Publisher"},
     };
     for (const auto& line : lines) {
         release_arguments_t parsed;

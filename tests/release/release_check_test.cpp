@@ -55,6 +55,7 @@ protected:
 std::wstring quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 const std::string box_5 = "; users see box 5, the connection error";
+const std::string without_box_5 = " (users see box 5, the connection error)";
 
 TEST_F(ReleaseCheck, AGoodReleaseInstallsFromTheFolderAndFromTheHost) {
     const std::wstring folder = release_folder();
@@ -64,6 +65,11 @@ TEST_F(ReleaseCheck, AGoodReleaseInstallsFromTheFolderAndFromTheHost) {
     EXPECT_THAT(result.output, HasSubstr(product_name() + ": 2.5.0 \u2192 2.5.1 installs"));
     EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ": any version below 2.5.1 \u2192 2.5.1 installs"));
     EXPECT_THAT(result.output, Not(HasSubstr("FAIL")));
+    // Neither says that something fails.
+    EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ": any version below 2.5.1 \u2192 2.5.1 installs "
+                                         "over a build that is unsigned or signed by \"" + narrow_utf8(test_publisher) +
+                                         "\"; a build signed by any other subject refuses it" + without_box_5));
+    EXPECT_THAT(result.output, HasSubstr("warn  " + product_name() + ".exe: signed without a timestamp: from "));
 
     result = check(publish(folder) + L" --against " + quoted(folder) + L" --previous " + quoted(previous));
     EXPECT_EQ(result.exit_code, 0) << result.output;
@@ -108,6 +114,17 @@ TEST_F(ReleaseCheck, ABuildByAnotherSignerIsRefused) {
     EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
                                          ".exe is signed by another subject than the installed 2.5.0" + box_5));
     EXPECT_THAT(result.output, HasSubstr("not both signed by the same subject"));
+    // A previous build whose signature no longer verifies is still its signer's.
+    std::string broken = read_file(previous);
+    broken[0x1000] = static_cast<char>(broken[0x1000] ^ 1);  // in the code
+    const std::wstring broken_previous = fresh_test_folder(L"-broken") + L"\\OmBry-2.5.0.exe";
+    write_file(broken_previous, broken);
+    result = check(quoted(folder) + L" --previous " + quoted(broken_previous));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr("signed by \"" + narrow_utf8(test_publisher) +
+                                         "\", but the signature is not valid (WinVerifyTrust 0x80096010)"));
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
+                                         ".exe is signed by another subject than the installed 2.5.0" + box_5));
     // A build cut short inside its signature is refused, and the check does
     // not crash on it.
     std::string cut = read_file(signed_product_file(L"2.5.1", L"publisher"));
@@ -131,6 +148,37 @@ TEST_F(ReleaseCheck, ABuildOfAnotherProductIsRefused) {
                           "(previous: \"OmBry.exe\")" + box_5));
     EXPECT_THAT(result.output, HasSubstr(product_name() + ": refused: " + product_name() +
                                          ".exe names another product than the installed 2.5.0" + box_5));
+}
+
+TEST_F(ReleaseCheck, AnEvSubjectIsPrintedAsWindowsWritesItAndMatchedHoweverItIsSpelt) {
+    const std::string ev = "CN=OmBry EV Test JSC, O=OmBry EV Test JSC, SERIALNUMBER=0312345678, "
+                           "OID.1.3.6.1.4.1.311.60.2.1.3=VN, OID.2.5.4.15=Private Organization, C=VN";
+    const std::wstring folder = release_folder("251", signed_product_file(L"2.5.1", L"ev"));
+    // The subject as Wine 8 writes it.
+    const check_t result =
+        check(quoted(folder) + LR"( --publisher "CN=\"OmBry EV Test JSC\", O=\"OmBry EV Test JSC\", )"
+                               LR"(SERIALNUMBER=0312345678, 1.3.6.1.4.1.311.60.2.1.3=VN, )"
+                               LR"(2.5.4.15=Private Organization, C=VN")");
+    const std::string name = product_name() + ".exe: ";
+    EXPECT_THAT(result.output, HasSubstr("\nok    " + name + "signed by \"" + ev + "\"\n"));
+    EXPECT_THAT(result.output, HasSubstr("\nok    " + name + "signed by the required publisher"));
+    EXPECT_THAT(result.output, testing::ContainsRegex("\nwarn  " + name +
+                                                      "signed without a timestamp: from \\d\\d\\d\\d-\\d\\d-\\d\\d "
+                                                      "\\d\\d:\\d\\d:\\d\\d UTC, when its signing certificate ends"));
+    EXPECT_THAT(result.output, HasSubstr(product_name() + ": any version below 2.5.1 \u2192 2.5.1 installs over a "
+                                         "build that is unsigned or signed by \"" + ev +
+                                         "\"; a build signed by any other subject refuses it" + without_box_5));
+    // The other width is the test publisher's.
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output, HasSubstr(product_name(other_bits) + ": refused: " + product_name(other_bits) +
+                                         ".exe is not signed by the required publisher" + box_5));
+}
+
+TEST_F(ReleaseCheck, OnlyABuildSignedWithoutATimestampIsWarnedOf) {
+    const check_t result = check(quoted(release_folder("251", signed_product_file(L"2.5.1", L"timestamped"))));
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    EXPECT_THAT(result.output, Not(HasSubstr("warn  " + product_name() + ".exe")));
+    EXPECT_THAT(result.output, HasSubstr("warn  " + product_name(other_bits) + ".exe: signed without a timestamp"));
 }
 
 TEST_F(ReleaseCheck, AHostThatDoesNotServeTheReleaseAsTheUpdaterNeedsIsCaught) {

@@ -23,8 +23,9 @@ release_facts_t good_release() {
         build.has_version = true;
         build.version_ms = 0x00020005;  // 2.5
         build.version_ls = 0x00010000;  // 1.0
-        build.signer = {true, 0, "CN=P"};
-        facts.previous.push_back({"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P"}});
+        build.signer = {true, 0, "CN=P", true, true};
+        facts.previous.push_back(
+            {"old" + std::to_string(build.bits) + ".exe", build.bits, 250, {true, 0, "CN=P", true}});
         facts.verdicts.push_back({build.bits, i, build_refusal_t::none, publisher_verdict_t::accepted, {}});
     }
     facts.same_signer = 1;
@@ -84,8 +85,16 @@ TEST(ReleaseReport, EveryFaultFailsTheCheckAndSaysWhatUsersMeet) {
          "(previous: \"OmBry\"), InternalName none (previous: \"OmBry\"); users see box 5, the connection error"},
         {"not whole", [](release_facts_t& f) { f.builds[0].fetch = {false, "", "not in the folder"}; },
          "OmBry32: refused: OmBry32.exe cannot be downloaded; users see box 5, the connection error"},
-        {"broken signature", [](release_facts_t& f) { f.builds[0].signer = {false, 0x80096010, ""}; },
+        {"broken signature", [](release_facts_t& f) { f.builds[0].signer = {false, 0x80096010, "", true}; },
          "FAIL  OmBry32.exe: signed, but the signature is not valid (WinVerifyTrust 0x80096010)"},
+        {"installed signer unreadable",
+         [](release_facts_t& f) {
+             f.previous[1].signer = {false, 0x80096010, "", true};
+             f.verdicts[1].refusal = build_refusal_t::not_from_the_publisher;
+             f.verdicts[1].publisher = publisher_verdict_t::installed_signer_unknown;
+         },
+         "OmBry64: refused: the installed 2.5.0 is signed, but its signer cannot be read: no build is installed over "
+         "it; users see box 5, the connection error"},
         {"signers differ", [](release_facts_t& f) { f.same_signer = 0; },
          "FAIL  OmBry32.exe and OmBry64.exe: not both signed by the same subject; each width's users accept only the "
          "subject their own build is signed by"},
@@ -96,6 +105,47 @@ TEST(ReleaseReport, EveryFaultFailsTheCheckAndSaysWhatUsersMeet) {
         test.spoil(facts);
         const release_report_t report = report_release(facts);
         EXPECT_FALSE(report.passed);
+        EXPECT_TRUE(has_line(report.lines, test.expected) || has_line(report.verdicts, test.expected))
+            << ::testing::PrintToString(report.lines) << ::testing::PrintToString(report.verdicts);
+    }
+}
+
+void without_previous_builds(release_facts_t& facts) {
+    facts.previous.clear();
+    for (verdict_facts_t& verdict : facts.verdicts) verdict.previous = -1;
+}
+
+TEST(ReleaseReport, WhatOnlyLaterOrOnlySomeUsersMeetDoesNotFailTheCheck) {
+    const struct {
+        const char* name;
+        std::function<void(release_facts_t&)> change;
+        std::string expected;  // a line or a verdict
+    } cases[] = {
+        {"no timestamp",
+         [](release_facts_t& f) {
+             f.builds[1].signer.timestamped = false;
+             f.builds[1].signer.not_after = "2027-01-07 10:20:30 UTC";
+         },
+         "warn  OmBry64.exe: signed without a timestamp: from 2027-01-07 10:20:30 UTC, when its signing certificate "
+         "ends, the signature no longer verifies and every updater refuses it; sign it with a timestamp"},
+        {"signed, no previous build", without_previous_builds,
+         "OmBry64: any version below 2.5.1 \u2192 2.5.1 installs over a build that is unsigned or signed by \"CN=P\"; "
+         "a build signed by any other subject refuses it (users see box 5, the connection error)"},
+        {"unsigned, no previous build",
+         [](release_facts_t& f) {
+             without_previous_builds(f);
+             for (build_facts_t& build : f.builds) build.signer = {false, 0x800B0100, ""};
+             f.same_signer = -1;
+         },
+         "OmBry32: any version below 2.5.1 \u2192 2.5.1 installs over an unsigned build; every signed build refuses "
+         "it (users see box 5, the connection error)"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        release_facts_t facts = good_release();
+        test.change(facts);
+        const release_report_t report = report_release(facts);
+        EXPECT_TRUE(report.passed);
         EXPECT_TRUE(has_line(report.lines, test.expected) || has_line(report.verdicts, test.expected))
             << ::testing::PrintToString(report.lines) << ::testing::PrintToString(report.verdicts);
     }

@@ -1,5 +1,6 @@
-// Time from starting the updater to its final box, here the up-to-date box,
-// which comes after it has fetched "cversion.txt" (two requests).
+// Time from starting the updater to its final box: the up-to-date box, which
+// comes after it has fetched "cversion.txt" (two requests), or the connection
+// error when the fetch fails.
 //   startup_bench UPDATER_EXE "ARGUMENTS" [RUNS]
 #include <windows.h>
 

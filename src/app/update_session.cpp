@@ -1,6 +1,8 @@
 #include "app/update_session.h"
 
+#include <new>
 #include <string>
+#include <vector>
 
 #include "app/control_window.h"
 #include "app/required_publisher.h"
@@ -48,12 +50,19 @@ std::string download_url(int bits) {
 // attempt as a cancel does: nothing installed, nothing more shown.
 int download_and_install(HINSTANCE instance, HWND owner, version_code latest_version, int bits, bool p_flag,
                          bool silent) {
-    c_download_dlg dialog(download_url(bits), instance, owner);
-    dialog.do_modal();
-    if (dialog.completed != 1) return latest_version;
-    if (dialog.current != dialog.total || !is_installable_image(dialog.received, bits))
+    std::vector<char> received;
+    try {
+        c_download_dlg dialog(download_url(bits), instance, owner);
+        dialog.do_modal();
+        if (dialog.completed != 1) return latest_version;
+        if (dialog.current != dialog.total) return RESULT_CONNECTION_ERROR;
+        received.swap(dialog.received);
+    } catch (const std::bad_alloc&) {
+        // No memory for the address or the dialog's record: a failed download.
         return RESULT_CONNECTION_ERROR;
-    switch (install_update(dialog.received, bits, latest_version, p_flag, silent, owner, required_publisher)) {
+    }
+    if (!is_installable_image(received, bits)) return RESULT_CONNECTION_ERROR;
+    switch (install_update(received, bits, latest_version, p_flag, silent, owner, required_publisher)) {
         case install_result_t::refused:
             return RESULT_CONNECTION_ERROR;
         case install_result_t::abandoned:
@@ -74,6 +83,15 @@ int offer_update(HINSTANCE instance, HWND owner, version_code latest_version, in
         return RESULT_NOT_WRITABLE;
     }
     return download_and_install(instance, owner, latest_version, bits, p_flag, silent);
+}
+
+// The check handles no message while it fetches, so a close request sent
+// meanwhile still waits; it is answered here, and once it has closed the
+// window nothing more is shown.
+bool closed_during_the_check(HWND owner) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    return owner != nullptr && !IsWindow(owner);
 }
 
 void report_outcome(int result, bool silent) {
@@ -102,6 +120,7 @@ int run_update_session(HINSTANCE instance, const wchar_t* command_line) {
     bool p_flag = false;
     bool silent = false;
     int result = check_for_update(command_line, latest_version, bits, p_flag, silent);
+    if (closed_during_the_check(owner)) return result;
     if (result > 0) result = offer_update(instance, owner, latest_version, bits, p_flag, silent);
     report_outcome(result, silent);
     if (owner != nullptr) DestroyWindow(owner);

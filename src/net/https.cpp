@@ -1,8 +1,8 @@
 #include "net/https.h"
 
+#include <exception>
 #include <memory>
 #include <new>
-#include <stdexcept>
 #include <string_view>
 
 #include "common/messages.h"
@@ -44,17 +44,6 @@ bool query_number_header(HINTERNET request, DWORD info_level, DWORD& value) {
     return true;
 }
 
-bool append_bytes(std::vector<char>& data, const char* bytes, std::size_t count) {
-    try {
-        data.insert(data.end(), bytes, bytes + count);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-}
-
 // What a received response says, for the caller that wants to know.
 void note_answer(HINTERNET request, transfer_report_t::answer_t& answer) {
     answer.answered = true;
@@ -82,10 +71,12 @@ bool probe_length(const char* url, DWORD& content_length, transfer_report_t& rep
     return true;
 }
 
-// Reads the body of a received response chunk by chunk into response.data.
+// Reads the body of a received response chunk by chunk into response.data,
+// which has room for content_length bytes.
 bool read_body(HINTERNET request, DWORD content_length, data_response_t& response, transfer_report_t& report) {
     const winhttp_api_t* const http = winhttp_api();
     for (;;) {
+        if (response.stop) return false;
         DWORD available = 0;
         if (!http->WinHttpQueryDataAvailable(request, &available)) {
             report.error = GetLastError();
@@ -95,26 +86,50 @@ bool read_body(HINTERNET request, DWORD content_length, data_response_t& respons
         // was cut off, even where WinHTTP reports the early close as a normal
         // end.
         if (available == 0) return !report.body.has_length || response.data.size() >= report.body.length;
+        // More than the probe announced: another file, or a body with no
+        // end, which would grow until memory ran out. Its bytes are not read.
+        if (available > content_length - response.data.size()) {
+            report.overran = true;
+            return false;
+        }
 
         const std::unique_ptr<char[]> chunk(new (std::nothrow) char[std::size_t{available} + 1]());
-        if (!chunk) return false;
+        if (!chunk) {
+            report.out_of_memory = true;
+            return false;
+        }
         DWORD read = 0;
         if (!http->WinHttpReadData(request, chunk.get(), available, &read)) {
             report.error = GetLastError();
             return false;
         }
+        if (read > available) return false;
         if (begins_with_missing_file_marker(std::string_view(chunk.get(), read))) {
             report.marker = true;
             return false;
         }
-        if (!append_bytes(response.data, chunk.get(), read)) return false;
-        send_download_report(response, content_length, static_cast<LPARAM>(response.data.size()));
+        response.data.insert(response.data.end(), chunk.get(), chunk.get() + read);
+        // A report of the whole announced size reads as the end, yet more
+        // bytes may follow: that one is left to the end report, once the body
+        // has ended where it should.
+        if (response.data.size() < content_length)
+            send_download_report(response, content_length, static_cast<LPARAM>(response.data.size()));
     }
 }
 
 bool fetch_body(const char* url, data_response_t& response, transfer_report_t& report) {
+    report.largest_body = response.largest_body;
     DWORD content_length = 0;
     if (!probe_length(url, content_length, report)) return false;
+    if (content_length > response.largest_body) {
+        report.too_large = true;
+        return false;
+    }
+    // Room for the whole body at once, before it is asked for: a growing
+    // array would need about twice the body at its peak, and a body that
+    // cannot be held fails here.
+    response.data.reserve(content_length);
+    if (response.stop) return false;
 
     scoped_internet session, connection, request;
     if (!receive_response(url, session, connection, request, report)) return false;
@@ -127,28 +142,25 @@ bool fetch_body(const char* url, data_response_t& response, transfer_report_t& r
 
 }  // namespace
 
-void pending_report_t::put(WPARAM total, LPARAM current) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    held_ = true;
-    total_ = total;
-    current_ = current;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<WPARAM>::is_always_lock_free &&
+              std::atomic<LPARAM>::is_always_lock_free);
+
+void pending_report_t::put(WPARAM total, LPARAM current) noexcept {
+    total_.store(total, std::memory_order_relaxed);
+    current_.store(current, std::memory_order_relaxed);
+    held_.store(true, std::memory_order_release);
 }
 
-bool pending_report_t::take(WPARAM& total, LPARAM& current) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (!held_) return false;
-    held_ = false;
-    total = total_;
-    current = current_;
+bool pending_report_t::take(WPARAM& total, LPARAM& current) noexcept {
+    if (!held_.exchange(false, std::memory_order_acquire)) return false;
+    total = total_.load(std::memory_order_relaxed);
+    current = current_.load(std::memory_order_relaxed);
     return true;
 }
 
-void pending_report_t::clear() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    held_ = false;
-}
+void pending_report_t::clear() noexcept { held_.store(false, std::memory_order_release); }
 
-void send_download_report(data_response_t& response, WPARAM total, LPARAM current) {
+void send_download_report(data_response_t& response, WPARAM total, LPARAM current) noexcept {
     if (response.hwnd == nullptr) return;
     response.pending.put(total, current);
     SendMessageW(response.hwnd, UM_DOWNLOAD_PROGRESS, total, current);
@@ -194,10 +206,18 @@ bool query_content_length(const char* url, DWORD& content_length) {
     return probe_length(url, content_length, report);
 }
 
-bool download_to_memory(const char* url, data_response_t& response, transfer_report_t* report) {
+bool download_to_memory(const char* url, data_response_t& response, transfer_report_t* report) noexcept {
     response.data.clear();
     transfer_report_t unused;
-    const bool complete = fetch_body(url, response, report != nullptr ? *report : unused);
+    transfer_report_t& facts = report != nullptr ? *report : unused;
+    bool complete = false;
+    try {
+        complete = fetch_body(url, response, facts);
+    } catch (const std::exception&) {
+        // No memory for the body or for a request's strings (std::bad_alloc,
+        // std::length_error): the download fails like any other.
+        facts.out_of_memory = true;
+    }
     if (complete) {
         send_download_report(response, 100, 100);
     } else {

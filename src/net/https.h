@@ -3,11 +3,13 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <mutex>
+#include <atomic>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "common/scoped.h"
+#include "net/transfer_bounds.h"
 #include "net/winhttp_api.h"
 
 struct internet_handle_traits {
@@ -22,18 +24,21 @@ using scoped_internet = scoped<internet_handle_traits>;
 // the send until the receiver takes it. A message with the same number can
 // come from any program; only a report taken from here is the download's own,
 // and while one is held the download waits and does not touch its bytes.
+//
+// Only the download puts and clears, and it puts no report while one is
+// held, so the values need no lock: atomics, which unlike a lock can neither
+// fail nor allocate, even when memory has run out.
 class pending_report_t {
 public:
-    void put(WPARAM total, LPARAM current);
+    void put(WPARAM total, LPARAM current) noexcept;
     // False when no report is waiting.
-    bool take(WPARAM& total, LPARAM& current);
-    void clear();
+    bool take(WPARAM& total, LPARAM& current) noexcept;
+    void clear() noexcept;
 
 private:
-    std::mutex mutex_;
-    bool held_ = false;
-    WPARAM total_ = 0;
-    LPARAM current_ = 0;
+    std::atomic<bool> held_{false};
+    std::atomic<WPARAM> total_{0};
+    std::atomic<LPARAM> current_{0};
 };
 
 // What a download fills. With a window in hwnd, the download reports to it
@@ -42,11 +47,16 @@ struct data_response_t {
     HWND hwnd = nullptr;
     std::vector<char> data;
     pending_report_t pending;
+    // The longest body accepted: a probe that announces more fails the
+    // download before the body is asked for.
+    std::size_t largest_body = largest_download;
+    // Set from another thread, the download fails before its next request or read.
+    std::atomic<bool> stop{false};
 };
 
 // One report to response.hwnd, as the download sends it: held in
 // response.pending while UM_DOWNLOAD_PROGRESS is sent.
-void send_download_report(data_response_t& response, WPARAM total, LPARAM current);
+void send_download_report(data_response_t& response, WPARAM total, LPARAM current) noexcept;
 
 // Opens session, connection and request for url (always TLS, always port 443,
 // whatever the URL says) and sends the GET; fails without WinHTTP. The owners
@@ -70,12 +80,20 @@ struct transfer_report_t {
     };
     answer_t probe;
     answer_t body;
-    DWORD error = 0;      // WinHTTP's error from the call that failed, 0 when none did
-    bool marker = false;  // a chunk began with the missing-file marker
+    DWORD error = 0;                // WinHTTP's error from the call that failed, 0 when none did
+    bool marker = false;            // a chunk began with the missing-file marker
+    std::size_t largest_body = 0;   // the longest body the download accepted
+    bool too_large = false;         // the probe announced more than that
+    bool overran = false;           // the body brought more bytes than the probe announced
+    bool out_of_memory = false;     // no room to hold the body, or to make a request
+    bool no_thread = false;         // no thread could be started for the fetch
+    bool deadline_passed = false;   // the fetch had not ended by its deadline
 };
 
-// Fetches url whole into response.data: a length probe, then the body request.
-// Returns true when the whole body arrived; with a window, the final report
-// says the same before the call returns. With report, also what the host
-// answered.
-bool download_to_memory(const char* url, data_response_t& response, transfer_report_t* report = nullptr);
+// Fetches url whole into response.data: a length probe, then the body request,
+// whose body must not bring more bytes than the probe announced. Returns true
+// when the whole body arrived; with a window, the final report says the same
+// before the call returns. With report, also what the host answered. A
+// failure of any kind, no memory included, is a failed download.
+bool download_to_memory(const char* url, data_response_t& response, transfer_report_t* report = nullptr) noexcept;
+

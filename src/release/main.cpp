@@ -6,6 +6,7 @@
 // misread the version file; 2: the check could not run.
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,7 @@ int cannot_check(const std::string& problem) {
     return check_cannot_run;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
+int check(int argc, wchar_t** argv) {
     load_libraries_from_system_folder_only();
     release_arguments_t arguments;
     std::string problem;
@@ -71,4 +70,14 @@ int wmain(int argc, wchar_t** argv) {
     print(STD_OUTPUT_HANDLE, "");
     for (const std::string& line : report.verdicts) print(STD_OUTPUT_HANDLE, line);
     return report.passed ? every_updater_installs : some_updater_refuses;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        return check(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return cannot_check("no memory left for the check");
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -11,7 +13,9 @@
 #include "install/pe_image.h"
 #include "install/publisher.h"
 #include "install/staged_executable.h"
+#include "net/deadline_fetch.h"
 #include "net/https.h"
+#include "net/transfer_bounds.h"
 #include "release_base_url.h"
 #include "update/installed_version.h"
 #include "update/version_code.h"
@@ -35,14 +39,41 @@ bool is_folder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::string size_text(std::size_t bytes) {
+    if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    if (bytes % (std::size_t{1} << 10) == 0) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+std::string too_large_version_file() {
+    return "larger than the " + size_text(largest_version_file) + " that an updater accepts of a version file";
+}
+
+// 0 when it cannot be told.
+std::uint64_t file_size(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// No updater could hold a file above largest_download, and the check holds
+// every file it reads whole, as the updater holds a download.
+bool too_large_to_hold(const std::wstring& path) { return file_size(path) > largest_download; }
+
 // The whole file, read through a handle that keeps writers out while the
 // signature is checked through it too.
 bool read_held_file(const std::wstring& path, std::vector<char>& bytes, signature_t* signature) {
     const scoped_file file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD) return false;
-    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > largest_download)
+        return false;
+    try {
+        bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     DWORD read = 0;
     if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
                            read != bytes.size()))
@@ -56,6 +87,8 @@ release_file_t read_from_folder(const std::wstring& folder, const std::wstring& 
     const std::wstring path = folder + L"\\" + name;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         file.fetch.problem = "not in the folder";
+    } else if (!executable && file_size(path) > largest_version_file) {
+        file.fetch.problem = too_large_version_file();
     } else if (!read_held_file(path, file.bytes, executable ? &file.signature : nullptr)) {
         file.fetch.problem = "cannot be read";
     } else {
@@ -95,14 +128,29 @@ void describe_transfer(bool complete, const transfer_report_t& report, std::size
     const std::string probe = "the length request was answered " + answer_text(report.probe);
     const std::string body = "the body request was answered " + answer_text(report.body);
     if (!complete) {
-        if (!report.probe.answered) {
+        if (report.deadline_passed) {
+            fetch.problem = "the fetch did not end within " + std::to_string(version_file_deadline_ms / 1000) +
+                            " s, when every updater gives it up";
+        } else if (report.no_thread) {
+            fetch.problem = "no thread could be started for the fetch";
+        } else if (!report.probe.answered) {
             fetch.problem = winhttp_problem(report.error);
         } else if (!report.probe.has_length) {
             fetch.problem = probe;
+        } else if (report.too_large) {
+            fetch.problem = "the length request announced " + std::to_string(report.probe.length) + " bytes, " +
+                            (report.largest_body == largest_version_file
+                                 ? too_large_version_file()
+                                 : "more than the " + size_text(report.largest_body) + " that an updater can hold");
+        } else if (report.out_of_memory) {
+            fetch.problem = "no memory to hold the " + std::to_string(report.probe.length) + " bytes announced";
         } else if (report.body.answered && !success_status(report.body.status)) {
             fetch.problem = body;
         } else if (report.marker) {
             fetch.problem = "the host answered with the missing-file marker \"404: not found\"";
+        } else if (report.overran) {
+            fetch.problem = "the body ran past the " + std::to_string(report.probe.length) +
+                            " bytes that the length request announced";
         } else if (report.body.answered && report.body.has_length && received < report.body.length) {
             fetch.problem = "the body ended after " + std::to_string(received) + " of its " +
                             std::to_string(report.body.length) + " bytes";
@@ -129,11 +177,16 @@ void describe_transfer(bool complete, const transfer_report_t& report, std::size
 release_file_t fetch_from_host(const std::string& folder_address, const std::wstring& name, bool executable) {
     release_file_t file;
     const std::string url = folder_address + utf8(name);
-    data_response_t response;
     transfer_report_t report;
-    const bool complete = download_to_memory(url.c_str(), response, &report);
-    describe_transfer(complete, report, response.data.size(), file.fetch);
-    file.bytes = std::move(response.data);
+    bool complete = false;
+    if (executable) {
+        data_response_t response;
+        complete = download_to_memory(url.c_str(), response, &report);
+        file.bytes = std::move(response.data);
+    } else {
+        complete = fetch_version_file(url.c_str(), file.bytes, &report);
+    }
+    describe_transfer(complete, report, file.bytes.size(), file.fetch);
     if (!file.fetch.had || !executable) return file;
 
     wchar_t folder[MAX_PATH + 1];
@@ -242,6 +295,18 @@ bool gather_release_facts(const release_arguments_t& arguments, release_facts_t&
         problem = "there is no folder " + utf8(arguments.against);
         return false;
     }
+    // A file that no updater could hold, this check cannot hold either.
+    std::vector<std::wstring> files_read = arguments.previous;
+    for (const std::wstring& folder : {from_host ? std::wstring() : source, arguments.against})
+        if (!folder.empty())
+            for (const wchar_t* name : {L"cversion.txt", L"OmBry32.exe", L"OmBry64.exe"})
+                files_read.push_back(folder + L"\\" + name);
+    for (const std::wstring& path : files_read)
+        if (too_large_to_hold(path)) {
+            problem = utf8(path) + " is larger than the " + size_text(largest_download) + " that an updater can hold";
+            return false;
+        }
+
     const std::wstring required = arguments.publisher;
     facts.required_publisher = utf8(required);
 

@@ -1,9 +1,11 @@
 #include "update/check_for_update.h"
 
+#include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "net/https.h"
+#include "net/deadline_fetch.h"
 #include "release_base_url.h"
 #include "update/launch_options.h"
 #include "update/version_code.h"
@@ -14,11 +16,15 @@ int check_for_update(const wchar_t* command_line, version_code& latest_version, 
     if (!parse_launch_options(command_line, bits, installed_version, p_flag, silent))
         return RESULT_INVALID_ARGUMENTS;
 
-    const std::string url = std::string(release_base_url) + "cversion.txt";
-    data_response_t response;
-    if (!download_to_memory(url.c_str(), response)) return RESULT_CONNECTION_ERROR;
+    std::vector<char> bytes;
+    try {
+        const std::string url = std::string(release_base_url) + "cversion.txt";
+        if (!fetch_version_file(url.c_str(), bytes)) return RESULT_CONNECTION_ERROR;
+    } catch (const std::bad_alloc&) {
+        return RESULT_CONNECTION_ERROR;
+    }
 
-    const version_code latest = version_file_value(std::string_view(response.data.data(), response.data.size()));
+    const version_code latest = version_file_value(std::string_view(bytes.data(), bytes.size()));
     latest_version = latest;
     return latest > installed_version ? latest : RESULT_UP_TO_DATE;
 }

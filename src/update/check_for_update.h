@@ -9,7 +9,8 @@ constexpr int RESULT_INVALID_ARGUMENTS = -1;
 constexpr int RESULT_UP_TO_DATE = 0;
 constexpr int RESULT_INSTALLED = 1;
 
-// Parses the launch options and reads "cversion.txt" from the release folder.
+// Parses the launch options and reads "cversion.txt" from the release folder,
+// within its deadline; no message is handled meanwhile.
 // Returns the latest version_code when it is newer than the installed one,
 // else one of the results above. p_flag and silent are always written, bits
 // whenever the options are valid, latest_version whenever the file was read.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "common/messages.h"
 #include "net/https.h"
@@ -276,6 +277,15 @@ TEST_F(EndToEnd, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
     EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
     serve(release + product_file, "");
     EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
+    // The build, announced at its size, then sent again and again: refused
+    // as soon as the bytes pass that size.
+    publish_product(new_product_file(), R"({"body": {"content_length": 400000000, "endless": true}})");
+    EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
+    // More than the updater can hold: the body is never asked for.
+    publish_product(new_product_file(), R"({"probe": {"content_length": 4000000000}})");
+    const size_t before = requests_for(product_file);
+    EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
+    EXPECT_EQ(requests_for(product_file), before + 1) << "the body was asked for";
     // Silent: nothing after the question and the dialog.
     EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250", {box(update_question, control_class, "yes")}).exit_code, 0);
 
@@ -662,6 +672,59 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterDuringTheDownload) {
     answer({box(update_question, control_class, "yes"), download_dialog("none")});
     SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
     EXPECT_EQ(wait_for_exit(updater, 60000), 0);
+    expect_product_untouched(folder);
+}
+
+// Watches a process until it ends for a dialog or message box of its own,
+// looking every millisecond: a box that the process ends at once still
+// stays for some milliseconds.
+class dialogs_seen {
+public:
+    explicit dialogs_seen(const scoped_handle& process) : process_(process.get()), thread_([this] { watch(); }) {}
+    ~dialogs_seen() {
+        if (thread_.joinable()) thread_.join();
+    }
+    dialogs_seen(const dialogs_seen&) = delete;
+    dialogs_seen& operator=(const dialogs_seen&) = delete;
+
+    // Once the process has ended: how often one was seen.
+    int count() {
+        if (thread_.joinable()) thread_.join();
+        return count_;
+    }
+
+private:
+    void watch() {
+        const DWORD id = GetProcessId(process_);
+        while (WaitForSingleObject(process_, 1) == WAIT_TIMEOUT)
+            if (!top_level_windows(L"#32770", id).empty()) ++count_;
+    }
+
+    HANDLE process_;
+    int count_ = 0;
+    std::thread thread_;
+};
+
+// A version file that comes a byte every 2 s: no read ever waits long enough
+// to time out, and the whole of it would take minutes.
+TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionErrorAndHoldsTheCloseRequestOnlyUntilThen) {
+    serve(release + "cversion.txt", "251\n" + std::string(200, ' '), R"({"body": {"rate": 0.5}})");
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    EXPECT_EQ(run(folder, f_option + L" -v250", {box(connection_error_text, no_owner, "ok")}, 120000).exit_code, 0);
+
+    // The close request waits for the fetch, is then answered, and nothing
+    // more is shown.
+    const size_t before = requests_for("cversion.txt");
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    ASSERT_TRUE(wait_until([&] { return requests_for("cversion.txt") >= before + 2; }, 60000));
+    dialogs_seen dialogs(updater);
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0, SMTO_NORMAL,
+                                  120000, &answer),
+              0)
+        << "the close request was not answered";
+    EXPECT_EQ(wait_for_exit(updater, 60000), 0);
+    EXPECT_EQ(dialogs.count(), 0) << "a box was shown after the close request";
     expect_product_untouched(folder);
 }
 

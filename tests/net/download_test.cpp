@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "common/messages.h"
+#include "net/deadline_fetch.h"
 #include "net/https.h"
 #include "release_host.h"
 
@@ -201,12 +202,14 @@ TEST(Download, ReportsEveryChunkThenCompletion) {
 
     EXPECT_TRUE(run.result);
     EXPECT_EQ(as_string(response.data), bytes);
-    // At least one report per flushed piece, each for a longer body, the last
-    // progress report at the full size, then the end report.
+    // At least one report per flushed piece, each for a longer body but all
+    // short of the full size, then the end report: only once the body has
+    // ended is it known not to run past its length.
     ASSERT_GE(run.reports.size(), 5u);
     expect_progress_reports(run.reports, bytes.size());
     EXPECT_EQ(run.reports[0].bytes_held, 1000u);
-    EXPECT_EQ(run.reports[run.reports.size() - 2].bytes_held, bytes.size());
+    EXPECT_LT(run.reports[run.reports.size() - 2].bytes_held, bytes.size());
+    EXPECT_EQ(run.reports.back().bytes_held, bytes.size());
     expect_success_end(run.reports);
 }
 
@@ -276,17 +279,57 @@ TEST(Download, TheMarkerInsideAChunkOrAfterAZeroByteIsData) {
     EXPECT_EQ(as_string(response.data), bytes);
 }
 
-TEST(Download, TheProbesLengthIsOnlyTheProgressTotal) {
-    const std::string path = test_path("OmBry64.exe");
-    const std::string body = patterned_bytes(30000, 3);
-    serve(path, body, R"({"probe": {"file": "short.bin"}})");
-    serve(test_path("short.bin"), patterned_bytes(1000, 9));
+// The probe's length is the most a body may bring: a body request that goes
+// past it fails at once, however much it announces itself, and its bytes
+// beyond are never taken.
+TEST(Download, ABodyThatRunsPastTheProbesLengthFailsAsSoonAsItDoes) {
+    for (const char* body : {R"({"framing": "close", "endless": true})",
+                             R"({"content_length": 400000000, "endless": true})", R"({})"}) {
+        SCOPED_TRACE(body);
+        const std::string path = test_path("OmBry64.exe");
+        serve(path, patterned_bytes(30000, 3), std::string(R"({"probe": {"file": "short.bin"}, "body": )") + body + "}");
+        serve(test_path("short.bin"), patterned_bytes(1000, 9));
+        data_response_t response;
+        transfer_report_t facts;
+        EXPECT_FALSE(download_to_memory(host_url(path).c_str(), response, &facts));
+        EXPECT_TRUE(facts.overran);
+        EXPECT_LE(response.data.size(), 1000u);
+        EXPECT_EQ(as_string(response.data), patterned_bytes(30000, 3).substr(0, response.data.size()));
+
+        const download_run run = download_with_window(host_url(path));
+        EXPECT_FALSE(run.result);
+        for (const report& r : run.reports) EXPECT_LE(r.bytes_held, 1000u);
+        expect_failure_end(run.reports);
+    }
+}
+
+// A probe that announces more than may be held fails before the body is
+// asked for; exactly that much is taken.
+TEST(Download, AnAnnouncedLengthAboveWhatMayBeHeldFailsWithoutTheBodyRequest) {
+    const std::string path = test_path("huge.exe");
+    serve(path, patterned_bytes(1000), R"({"probe": {"content_length": 4000000000}})");
     data_response_t response;
+    transfer_report_t report;
+    EXPECT_FALSE(download_to_memory(host_url(path).c_str(), response, &report));
+    EXPECT_TRUE(report.too_large);
+    EXPECT_EQ(report.largest_body, largest_download);
+    EXPECT_EQ(requests_to(path).size(), 1u);
+    serve(path, patterned_bytes(1000), R"({"probe": {"content_length": 4000000000}})");
     const download_run run = download_with_window(host_url(path), response);
-    EXPECT_TRUE(run.result);
-    EXPECT_EQ(as_string(response.data), body);
-    expect_progress_reports(run.reports, 1000);
-    expect_success_end(run.reports);
+    EXPECT_FALSE(run.result);
+    ASSERT_EQ(run.reports.size(), 1u);
+    expect_failure_end(run.reports);
+
+    // The version file: 64 KiB at most.
+    for (const std::size_t size : {largest_version_file, largest_version_file + 1}) {
+        SCOPED_TRACE(size);
+        const std::string version_file = test_path("cversion-" + std::to_string(size) + ".txt");
+        serve(version_file, "251" + std::string(size - 3, '\n'));
+        std::vector<char> bytes;
+        EXPECT_EQ(fetch_version_file(host_url(version_file).c_str(), bytes, &report), size == largest_version_file);
+        EXPECT_EQ(report.too_large, size != largest_version_file);
+        EXPECT_EQ(requests_to(version_file).size(), size == largest_version_file ? 2u : 1u);
+    }
 }
 
 TEST(Download, TheBodyMustComeWithASuccessStatus) {
@@ -335,6 +378,31 @@ TEST(Download, WithoutAWindowTheResultAloneTellsTheOutcome) {
     EXPECT_TRUE(download_to_memory(host_url(path).c_str(), response));
     EXPECT_EQ(as_string(response.data), "251\n");
     EXPECT_FALSE(download_to_memory(host_url(test_path("absent.txt")).c_str(), response));
+}
+
+// Whatever the host's pacing, a fetch with a deadline has ended by then,
+// failed; a quick host is read whole. The fetch gives up a stall here long
+// before the step time-outs would, and a trickle that never trips them.
+TEST(Deadline, AFetchEndsByItsDeadlineHoweverTheHostIsPaced) {
+    const std::string quick = test_path("cversion.txt");
+    serve(quick, "251\n");
+    std::vector<char> bytes;
+    transfer_report_t report;
+    EXPECT_TRUE(fetch_within_deadline(host_url(quick).c_str(), largest_version_file, 20000, bytes, &report));
+    EXPECT_EQ(as_string(bytes), "251\n");
+    EXPECT_FALSE(report.deadline_passed);
+
+    for (const char* pacing : {R"({"body": {"rate": 0.5}})", R"({"body": {"trickle_headers": 0.5}})",
+                               R"({"probe": {"trickle_headers": 0.5}})", R"({"stall_before_headers": 3600})"}) {
+        SCOPED_TRACE(pacing);
+        const std::string path = test_path("slow.txt");
+        // Minutes of bytes at that pace.
+        serve(path, "251" + std::string(1000, ' '), pacing);
+        bytes.assign(3, 'x');
+        EXPECT_FALSE(fetch_within_deadline(host_url(path).c_str(), largest_version_file, 2000, bytes, &report));
+        EXPECT_TRUE(report.deadline_passed);
+        EXPECT_EQ(as_string(bytes), "xxx") << "the caller's bytes were touched";
+    }
 }
 
 // A server that accepts and never answers, and one that stops in mid-body,

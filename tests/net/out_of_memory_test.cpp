@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "net/deadline_fetch.h"
 #include "net/https.h"
 #include "release_host.h"
 
@@ -47,23 +48,54 @@ void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
-TEST(OutOfMemory, TheGrowingBodyFailsTheDownload) {
+// The whole announced body is reserved at once, before it is asked for.
+TEST(OutOfMemory, NoRoomForTheAnnouncedBodyFailsTheDownloadBeforeItsRequest) {
     const std::string path = test_path("OmBry64.exe");
     serve(path, patterned_bytes(3 << 20));
     data_response_t response;
+    transfer_report_t report;
     bool complete = true;
     {
         const refusing_blocks_above guard(1 << 20);
-        complete = download_to_memory(host_url(path).c_str(), response);
+        complete = download_to_memory(host_url(path).c_str(), response, &report);
     }
     EXPECT_FALSE(complete);
-    EXPECT_GT(response.data.size(), 0u);
-    EXPECT_LE(response.data.size(), 1u << 20);
-    EXPECT_EQ(std::string(response.data.begin(), response.data.end()), patterned_bytes(response.data.size()));
+    EXPECT_TRUE(report.out_of_memory);
+    EXPECT_TRUE(response.data.empty());
+    EXPECT_EQ(requests_to(path).size(), 1u);
 
     // Once memory is back the same record serves a whole download.
     EXPECT_TRUE(download_to_memory(host_url(path).c_str(), response));
     EXPECT_EQ(response.data.size(), 3u << 20);
+}
+
+// No room for a copy of the address, for the fetching thread's state or for
+// the wide URL it makes: a failed fetch, never an exception out of it.
+TEST(OutOfMemory, NoRoomForTheAddressOrTheFetchingThreadFailsTheFetch) {
+    const std::string path = test_path("cversion.txt");
+    serve(path, "251\n");
+    // Room for the address as it is, not for it made wide.
+    const std::string url = host_url(path) + "?" + std::string(200, 'q');
+    data_response_t response;
+    std::vector<char> bytes;
+    transfer_report_t report;
+    bool fetched[3] = {true, true, true};
+    {
+        const refusing_blocks_above guard(url.size() + 100);
+        fetched[0] = download_to_memory(url.c_str(), response);
+        fetched[1] = fetch_version_file(url.c_str(), bytes);
+    }
+    {
+        const refusing_blocks_above guard(64);
+        fetched[2] = fetch_version_file(url.c_str(), bytes, &report);
+    }
+    EXPECT_FALSE(fetched[0]);
+    EXPECT_FALSE(fetched[1]);
+    EXPECT_FALSE(fetched[2]);
+    EXPECT_TRUE(report.out_of_memory);
+    // The control: with memory, the same address is fetched.
+    EXPECT_TRUE(fetch_version_file(url.c_str(), bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "251\n");
 }
 
 TEST(OutOfMemory, NoRoomForAChunkFailsTheDownload) {

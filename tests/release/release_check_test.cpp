@@ -202,6 +202,57 @@ TEST_F(ReleaseCheck, AHostThatDoesNotServeTheReleaseAsTheUpdaterNeedsIsCaught) {
     EXPECT_THAT(nobody.output, HasSubstr("cversion.txt: the host cannot be reached on port 443"));
 }
 
+// The host's bytes are taken as the updater takes them, and the report says
+// why they were refused.
+TEST_F(ReleaseCheck, AHostThatSendsMoreThanItAnnouncesIsCaughtAndSaidWhy) {
+    const std::wstring folder = release_folder();
+    const std::wstring address = publish(folder);
+    const std::string overrun = product_name() + ".exe";
+    const std::string huge = product_name(other_bits) + ".exe";
+    serve(test_path("master/release/" + overrun), read_file(folder + L"\\" + widen_utf8(overrun)),
+          R"({"body": {"content_length": 400000000, "endless": true}})");
+    serve(test_path("master/release/" + huge), "MZ", R"({"probe": {"content_length": 4000000000}})");
+    serve(test_path("master/release/cversion.txt"), "251" + std::string(70000, '\n'));
+    const check_t result = check(address);
+    EXPECT_EQ(result.exit_code, 1);
+    const std::string size = std::to_string(read_file(folder + L"\\" + widen_utf8(overrun)).size());
+    EXPECT_THAT(result.output, HasSubstr("FAIL  " + overrun + ": the body ran past the " + size +
+                                         " bytes that the length request announced"));
+    // (Wine reads a length above 2^31 - 1 as that.)
+    EXPECT_THAT(result.output, testing::ContainsRegex("FAIL  " + huge + ": the length request announced \\d+ bytes, "
+                                                      "more than the 512 MiB that an updater can hold"));
+    EXPECT_THAT(result.output, HasSubstr("FAIL  cversion.txt: the length request announced 70003 bytes, larger than "
+                                         "the 64 KiB that an updater accepts of a version file"));
+    EXPECT_EQ(requests_to(test_path("master/release/" + huge)).size(), 1u) << "the body was asked for";
+}
+
+// A file that no updater could hold is not read whole by the check either.
+TEST_F(ReleaseCheck, AFileTooLargeToHoldIsSaid) {
+    const std::wstring folder = release_folder();
+    write_file(folder + L"\\cversion.txt", "251" + std::string(70000, '\n'));
+    check_t result = check(quoted(folder));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_THAT(result.output,
+                HasSubstr("FAIL  cversion.txt: larger than the 64 KiB that an updater accepts of a version file"));
+
+    // 512 MiB and a byte, with no bytes written: a sparse file.
+    const std::wstring too_large = folder + L"\\" + widen_utf8(product_name()) + L".exe";
+    {
+        const scoped_file file(CreateFileW(too_large.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        size.QuadPart = (512LL << 20) + 1;
+        ASSERT_TRUE(file && SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+    }
+    for (const std::wstring& arguments : {quoted(folder), quoted(release_folder("251", L"", L"", L"-other")) +
+                                                              L" --previous " + quoted(too_large)}) {
+        SCOPED_TRACE(narrow_utf8(arguments));
+        result = check(arguments);
+        EXPECT_EQ(result.exit_code, 2) << result.output;
+        EXPECT_THAT(result.output, HasSubstr(".exe is larger than the 512 MiB that an updater can hold"));
+    }
+}
+
 TEST_F(ReleaseCheck, WhatCannotBeCheckedIsSaidWithExitCode2) {
     const std::wstring folder = release_folder();
     for (const std::wstring& arguments :

@@ -112,7 +112,7 @@ protected:
         run_t result;
         const scoped_handle updater = folder.start_updater(arguments);
         if (!updater) {
-            ADD_FAILURE() << "cannot start ombup.exe";
+            ADD_FAILURE() << "cannot start ombup.exe, error " << GetLastError();
             return result;
         }
         if (!steps.empty()) answer(steps);

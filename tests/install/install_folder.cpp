@@ -32,7 +32,7 @@ install_outcome_t install_through_driver(const install_folder& folder, const std
     const scoped_handle driver = folder.start_updater(L"install \"" + bytes_file + L"\" 64 " + (p_flag ? L"1" : L"0") +
                                                      L" " + (silent ? L"1" : L"0") + L" " + more_arguments);
     if (!driver) {
-        ADD_FAILURE() << "cannot start the driver";
+        ADD_FAILURE() << "cannot start the driver, error " << GetLastError();
         return outcome;
     }
 

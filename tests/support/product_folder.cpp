@@ -71,7 +71,7 @@ scoped_handle install_folder::start_product(int windows, const std::string& more
     set_product_settings(windows, more_settings);
     scoped_handle product = start_program(L"\"" + product_exe() + L"\"");
     if (!product) {
-        ADD_FAILURE() << "cannot start the product";
+        ADD_FAILURE() << "cannot start the product, error " << GetLastError();
         return product;
     }
     const DWORD id = GetProcessId(product.get());

@@ -115,6 +115,9 @@ void c_download_dlg::on_download_progress(WPARAM wParam, LPARAM lParam) {
 
 void c_download_dlg::close() {
     if (hwnd == nullptr) return;
+    // A worker still at work after a cancel ends at its next step instead of
+    // fetching for nobody until the process ends.
+    response->stop = true;
     DestroyWindow(hwnd);
     hwnd = nullptr;
     // A report that closes the dialog is handled inside the modal loop's wait

@@ -1,0 +1,48 @@
+# Sourced by scripts/test and .ci/run: runs the named steps of a run, keeps
+# each one's output in a log of its own and its time, and names the step that
+# failed and where its log is.
+#
+#   steps_begin WHO LOG_DIR       before the first step
+#   step [--quiet] NAME COMMAND [ARGS...]
+#       runs COMMAND, its output shown and kept in LOG_DIR/NAME.log (with
+#       --quiet only kept, and shown if it fails); a failing step ends the
+#       script with its exit status, after saying which step it was (and
+#       leaves its name in steps_failed)
+#   steps_times                    "setup 1 s, build 30 s, ..." so far
+#   steps_wall_time                the time since steps_begin, as "8 min 22 s"
+
+steps_begin() {
+  steps_who=$1 steps_log_dir=$2
+  steps_start=$SECONDS
+  steps_done=()
+  steps_failed=
+  steps_load_start=$(cut -d' ' -f1 /proc/loadavg)
+  mkdir -p "$steps_log_dir"
+}
+
+steps_duration() { if [ "$1" -ge 60 ]; then echo "$(($1 / 60)) min $(($1 % 60)) s"; else echo "$1 s"; fi; }
+steps_wall_time() { steps_duration $((SECONDS - steps_start)); }
+steps_times() { local out="" item; for item in "${steps_done[@]}"; do out+="${out:+, }$item"; done; echo "$out"; }
+steps_load() { echo "load average $steps_load_start at the start, $(cut -d' ' -f1 /proc/loadavg) at the end"; }
+
+step() {
+  local quiet=no
+  if [ "$1" = --quiet ]; then quiet=yes; shift; fi
+  local name=$1
+  shift
+  local log=$steps_log_dir/$name.log begin=$SECONDS status=0
+  if [ "$quiet" = yes ]; then
+    "$@" >"$log" 2>&1 || status=$?
+  else
+    # pipefail gives the command's own status.
+    "$@" 2>&1 | tee "$log" || status=$?
+  fi
+  steps_done+=("$name $(steps_duration $((SECONDS - begin)))")
+  if [ "$status" != 0 ]; then
+    [ "$quiet" = no ] || cat "$log"
+    echo "$steps_who: the step \"$name\" ($*) failed with exit status $status after" \
+         "$(steps_duration $((SECONDS - begin))); its output is above and in $log" >&2
+    steps_failed=$name
+    exit "$status"
+  fi
+}

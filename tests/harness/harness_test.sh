@@ -1,0 +1,57 @@
+#!/bin/sh
+# The harness's own promises, in the sandbox (tests/harness/run-wine-program):
+#   harness_test.sh never-reached-main PROGRAM   PROGRAM: any Windows program that is no test program
+#   harness_test.sh wine-lines RELEASE_CHECK     RELEASE_CHECK: ombup-release.exe, which writes to stderr
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$OMBUP_WORK_DIR/harness-$1
+rm -rf "$scratch"
+mkdir -p "$scratch/sandbox"
+fail() { echo "FAILED: $*"; exit 1; }
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+case $1 in
+never-reached-main)
+  # Run as a test, a program that never reaches a test's main: it fails,
+  # says so, and was started twice, the first start logged. The harness
+  # writes its files below OMBUP_BUILD_DIR/sandbox: a scratch one here.
+  OMBUP_BUILD_DIR=$scratch "$here/wine-run" --test "$2" "$(winpath "$scratch/out.txt")" >"$scratch/stdout" 2>"$scratch/stderr"
+  status=$?
+  cat "$scratch/stderr"
+  [ "$status" != 0 ] || fail "exit status 0"
+  grep -q "ended with exit status 0 after .* s: not a test's own ending; it never reached its main" "$scratch/stderr" ||
+    fail "no line saying that main was never reached"
+  grep -q "that was the second start" "$scratch/stderr" || fail "not started a second time"
+  [ "$(grep -c '^== ' "$scratch/sandbox/retries.log")" = 1 ] || fail "the first start is not logged once in retries.log"
+  # The same program, run as a program, ends as it ends.
+  OMBUP_BUILD_DIR=$scratch "$here/wine-run" "$2" "$(winpath "$scratch/out.txt")" 2>"$scratch/stderr" ||
+    fail "run as a program: exit status $?"
+  [ ! -s "$scratch/stderr" ] || fail "run as a program, it printed $(cat "$scratch/stderr")"
+  # Wine cannot start it at all: its exit status and Wine's reason are shown.
+  OMBUP_BUILD_DIR=$scratch "$here/wine-run" --test "$scratch/missing.exe" 2>"$scratch/stderr"
+  status=$?
+  cat "$scratch/stderr"
+  [ "$status" != 0 ] || fail "a missing program: exit status 0"
+  grep -q "missing.exe" "$scratch/stderr" && grep -q "ended with exit status $status " "$scratch/stderr" ||
+    fail "a missing program: no exit status or no word from Wine"
+  ;;
+wine-lines)
+  # Wine traces every DLL it loads, in cmd and in the child whose output
+  # cmd redirects, to the Unix standard error...
+  WINEDEBUG=-all,+loaddll /usr/lib/wine/wine64 cmd /c \
+    "$(winpath "$2") check --bogus > $(winpath "$scratch/child.txt") 2>&1 & exit 0" 2>"$scratch/trace" >/dev/null
+  grep -q "trace:loaddll.*ombup-release.exe" "$scratch/trace" || fail "Wine traced no DLL load of the child"
+  # ...and none of it reaches the redirected file or the output of a run
+  # that passed.
+  OMBUP_WINEDEBUG=-all,err+all,+loaddll "$here/wine-run" cmd /c \
+    "$(winpath "$2") check --bogus > $(winpath "$scratch/child.txt") 2>&1 & exit 0" >"$scratch/stdout" 2>"$scratch/stderr" ||
+    fail "cmd: exit status $?: $(cat "$scratch/stderr")"
+  grep -q "ombup-release: " "$scratch/child.txt" || fail "the child's own output is missing: $(cat "$scratch/child.txt")"
+  ! grep -q "trace:loaddll" "$scratch/child.txt" || fail "Wine's lines in the child's redirected output"
+  ! grep -q "trace:loaddll" "$scratch/stderr" || fail "Wine's lines in the output of a run that passed"
+  ;;
+*)
+  fail "unknown case $1"
+  ;;
+esac
+echo "ok"

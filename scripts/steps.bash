@@ -10,6 +10,7 @@
 #       leaves its name in steps_failed)
 #   steps_times                    "setup 1 s, build 30 s, ..." so far
 #   steps_wall_time                the time since steps_begin, as "8 min 22 s"
+#   steps_ctest_summary LOG        CTest's summary at the end of LOG, if it has one
 
 steps_begin() {
   steps_who=$1 steps_log_dir=$2
@@ -45,4 +46,15 @@ step() {
     steps_failed=$name
     exit "$status"
   fi
+}
+
+# From the last "NN% tests passed" line of a CTest run's output to its end:
+# the runs end with it, after their records.
+steps_ctest_summary() {
+  [ -f "$1" ] || return 0
+  local from
+  from=$(grep -n -E '^[0-9]+% tests passed' "$1" | tail -n1 | cut -d: -f1)
+  [ -n "$from" ] || return 0
+  echo
+  tail -n +"$from" "$1"
 }

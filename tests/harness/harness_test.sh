@@ -2,6 +2,7 @@
 # The harness's own promises, in the sandbox (tests/harness/run-wine-program):
 #   harness_test.sh never-reached-main PROGRAM   PROGRAM: any Windows program that is no test program
 #   harness_test.sh wine-lines RELEASE_CHECK     RELEASE_CHECK: ombup-release.exe, which writes to stderr
+#   harness_test.sh killed-after-result
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$OMBUP_WORK_DIR/harness-$1
@@ -34,6 +35,29 @@ never-reached-main)
   [ "$status" != 0 ] || fail "a missing program: exit status 0"
   grep -q "missing.exe" "$scratch/stderr" && grep -q "ended with exit status $status " "$scratch/stderr" ||
     fail "a missing program: no exit status or no word from Wine"
+  ;;
+killed-after-result)
+  # A test program that is killed once its main has given the result keeps
+  # that result, said and logged; killed before it, it fails.
+  . "$here/run-wine-program"
+  run_wine_program_test=yes
+  for result in 0 1; do
+    (run_wine_program "$scratch/sandbox" "ended $result" sh -c \
+      'echo started > "$OMBUP_TEST_STARTED"; echo "[ RESULT ]"; echo "ended $1" > "$OMBUP_TEST_STARTED"; kill -9 $$' sh "$result") \
+      >"$scratch/stdout" 2>"$scratch/stderr"
+    status=$?
+    cat "$scratch/stderr"
+    [ "$status" = "$result" ] || fail "killed after its result $result: exit status $status"
+    grep -q "killed by signal 9 after .* once its main had returned $result" "$scratch/stderr" || fail "not said"
+  done
+  [ "$(grep -c '^== ' "$scratch/sandbox/late-endings.log")" = 2 ] || fail "not logged twice in late-endings.log"
+  (run_wine_program "$scratch/sandbox" "killed in its test" sh -c \
+    'echo started > "$OMBUP_TEST_STARTED"; echo "[ RUN ]"; kill -9 $$') >"$scratch/stdout" 2>"$scratch/stderr"
+  status=$?
+  cat "$scratch/stderr"
+  [ "$status" = 137 ] || fail "killed during its test: exit status $status"
+  grep -q "killed by signal 9 (SIGKILL) .* not a test's own ending; its main had begun" "$scratch/stderr" ||
+    fail "killed during its test: not said"
   ;;
 wine-lines)
   # Wine traces every DLL it loads, in cmd and in the child whose output

@@ -130,6 +130,22 @@ protected:
         EXPECT_TRUE(same_content(folder.product_exe(), folder.installed_before()));
         EXPECT_EQ(files_in(folder.path()), folder.expected_files());
     }
+
+    // Publishes build as 2.5.1 over the folder's 2.5.0 and says Yes: the
+    // download is refused with the connection error and nothing changes, or
+    // build is installed.
+    void expect_refused(const install_folder& folder, const std::wstring& build) {
+        SCOPED_TRACE("refused: " + narrow_utf8(build));
+        publish_product(build, seen_download);
+        EXPECT_EQ(run(folder, f_option + L" -v250", download_refused()).exit_code, 0);
+        expect_product_untouched(folder);
+    }
+    void expect_installed(const install_folder& folder, const std::wstring& build) {
+        SCOPED_TRACE("installed: " + narrow_utf8(build));
+        publish_product(build, seen_download);
+        EXPECT_EQ(run(folder, f_option + L" -v250", download_installed()).exit_code, 0);
+        EXPECT_TRUE(same_content(folder.product_exe(), build));
+    }
 };
 
 TEST_F(EndToEnd, InvalidOptionsAreReportedWithoutAnyRequest) {
@@ -350,26 +366,16 @@ TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
 
 TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
     publish_version("251");
-    const std::vector<std::string> refused = download_refused();
-    const std::vector<std::string> installed = download_installed();
     {
         install_folder folder(install_folder::writable, L"", ombup_exe());
         folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
-        publish_product(signed_product_file(L"2.5.1", L"impostor"), seen_download);
-        EXPECT_EQ(run(folder, f_option + L" -v250", refused).exit_code, 0);
-        expect_product_untouched(folder);
-        publish_product(signed_product_file(L"2.5.1", L"renewed"), seen_download);
-        EXPECT_EQ(run(folder, f_option + L" -v250", installed).exit_code, 0);
-        EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"renewed")));
+        expect_refused(folder, signed_product_file(L"2.5.1", L"impostor"));
+        expect_installed(folder, signed_product_file(L"2.5.1", L"renewed"));
     }
     // Built to require the publisher: an unsigned product gets only its builds.
     install_folder folder(install_folder::writable, L"-pinned", pinned_ombup_exe());
-    publish_product(new_product_file(), seen_download);
-    EXPECT_EQ(run(folder, f_option + L" -v250", refused).exit_code, 0);
-    expect_product_untouched(folder);
-    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
-    EXPECT_EQ(run(folder, f_option + L" -v250", installed).exit_code, 0);
-    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
+    expect_refused(folder, new_product_file());
+    expect_installed(folder, signed_product_file(L"2.5.1", L"publisher"));
 }
 
 // The publisher signs more than the product: this updater, signed as the
@@ -401,15 +407,9 @@ TEST_F(EndToEnd, AnInstalledBuildWhoseSignatureNoLongerVerifiesTakesOnlyItsSigne
     write_file(broken_file, broken);
     install_folder folder(install_folder::writable, L"", ombup_exe());
     folder.install_product(broken_file);
-    for (const std::wstring& offered : {new_product_file(), signed_product_file(L"2.5.1", L"impostor")}) {
-        SCOPED_TRACE(narrow_utf8(offered));
-        publish_product(offered, seen_download);
-        EXPECT_EQ(run(folder, f_option + L" -v250", download_refused()).exit_code, 0);
-        expect_product_untouched(folder);
-    }
-    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
-    EXPECT_EQ(run(folder, f_option + L" -v250", download_installed()).exit_code, 0);
-    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"publisher")));
+    expect_refused(folder, new_product_file());
+    expect_refused(folder, signed_product_file(L"2.5.1", L"impostor"));
+    expect_installed(folder, signed_product_file(L"2.5.1", L"publisher"));
 }
 
 // Built with the EV subject as Windows writes it ("OID.2.5.4.15=Private
@@ -417,12 +417,8 @@ TEST_F(EndToEnd, AnInstalledBuildWhoseSignatureNoLongerVerifiesTakesOnlyItsSigne
 TEST_F(EndToEnd, AnUpdaterBuiltForAnEvPublisherInstallsOnlyItsBuilds) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"-pinned-ev", pinned_ev_ombup_exe());
-    publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
-    EXPECT_EQ(run(folder, f_option + L" -v250", download_refused()).exit_code, 0);
-    expect_product_untouched(folder);
-    publish_product(signed_product_file(L"2.5.1", L"ev"), seen_download);
-    EXPECT_EQ(run(folder, f_option + L" -v250", download_installed()).exit_code, 0);
-    EXPECT_TRUE(same_content(folder.product_exe(), signed_product_file(L"2.5.1", L"ev")));
+    expect_refused(folder, signed_product_file(L"2.5.1", L"publisher"));
+    expect_installed(folder, signed_product_file(L"2.5.1", L"ev"));
 }
 
 TEST_F(EndToEnd, ReportsFromAnotherProgramDoNotEndTheDownload) {

@@ -72,8 +72,8 @@ std::string cancel_question_box(const std::string& action) {
 }
 
 // A published build downloaded in full, and then refused or installed.
-std::vector<std::string> download_refused() {
-    return {box(update_question, control_class, "yes"), held_download_dialog("wait-gone"),
+std::vector<std::string> download_refused(const std::string& question = update_question) {
+    return {box(question, control_class, "yes"), held_download_dialog("wait-gone"),
             box(connection_error_text, no_owner, "ok")};
 }
 std::vector<std::string> download_installed() {
@@ -351,8 +351,7 @@ TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(1);
     EXPECT_EQ(run(folder, f_option + L" -v250",
-                  {box(product_title + " có version 2.5.2 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
-                   held_download_dialog("wait-gone"), box(connection_error_text, no_owner, "ok")})
+                  download_refused(product_title + " có version 2.5.2 mới. Bạn có muốn cập nhật không ?"))
                   .exit_code,
               0);
     EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
@@ -384,8 +383,7 @@ TEST_F(EndToEnd, AnotherProgramOfThePublisherIsNotInstalled) {
     folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
     const scoped_handle product = folder.start_product(1);
     EXPECT_EQ(run(folder, f_option + L" -v250",
-                  {box(product_title + " có version 4.0.0 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
-                   held_download_dialog("wait-gone"), box(connection_error_text, no_owner, "ok")})
+                  download_refused(product_title + " có version 4.0.0 mới. Bạn có muốn cập nhật không ?"))
                   .exit_code,
               0);
     EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";

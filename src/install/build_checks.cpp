@@ -1,6 +1,6 @@
 #include "install/build_checks.h"
 
-#include "install/pe_image.h"
+#include "formats/pe_image.h"
 
 build_refusal_t check_downloaded_build(const std::vector<char>& bytes, int bits, version_code announced,
                                        const signature_t& offered, const signature_t& installed,

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "install/pe_image.h"
+#include "formats/pe_image.h"
 #include "install/publisher.h"
 #include "install/refusal.h"
 #include "update/version_code.h"

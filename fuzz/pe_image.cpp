@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "formats/pe_image.h"
 #include "fuzz_support.h"
-#include "install/pe_image.h"
 
 namespace {
 

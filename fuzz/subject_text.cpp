@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/subject_name.h"
 #include "fuzz_support.h"
-#include "install/subject_name.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include "app/required_publisher.h"
 #include "common/decimal_text.h"
 #include "install/install.h"
-#include "install/pe_image.h"
 #include "release_base_url.h"
 #include "ui/download_dlg.h"
 #include "update/check_for_update.h"
@@ -61,7 +60,6 @@ int download_and_install(HINSTANCE instance, HWND owner, version_code latest_ver
         // No memory for the address or the dialog's record: a failed download.
         return RESULT_CONNECTION_ERROR;
     }
-    if (!is_installable_image(received, bits)) return RESULT_CONNECTION_ERROR;
     switch (install_update(received, bits, latest_version, p_flag, silent, owner, required_publisher)) {
         case install_result_t::refused:
             return RESULT_CONNECTION_ERROR;

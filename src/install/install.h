@@ -51,15 +51,18 @@ enum class install_result_t {
 };
 
 // Puts the downloaded executable in place of OmBry<bits>.exe:
-// 1. removes what an earlier updater that was ended mid-way left staged;
-// 2. writes data whole to a new staged file beside the target, and holds it
+// 1. checks that data is the announced release: a whole executable of the
+//    width, latest_version by its version resource, naming the installed
+//    product (check_downloaded_bytes); refused, nothing is written;
+// 2. removes what an earlier updater that was ended mid-way left staged;
+// 3. writes data whole to a new staged file beside the target, and holds it
 //    open against every other writer until it has replaced the target;
-// 3. checks that the staged bytes are the announced release, latest_version
-//    by their version resource, from the installed product's publisher (and
-//    from required_publisher, when that is not empty: see publisher_verdict);
-// 4. tells the user that the download succeeded (always, owned by owner);
+// 4. checks that the staged file is from the installed product's publisher
+//    (and from required_publisher, when that is not empty: see
+//    publisher_verdict);
+// 5. tells the user that the download succeeded (always, owned by owner);
 //    goes no further if owner has gone meanwhile (a close request);
-// 5. closes the product and waits for its processes to end, moves the staged
+// 6. closes the product and waits for its processes to end, moves the staged
 //    file over the target in one step and restarts the product if it was
 //    running and has ended.
 // A staged write or a move that fails, or a product that does not end, leaves

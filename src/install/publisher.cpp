@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/scoped.h"
-#include "install/pe_image.h"
-#include "install/subject_name.h"
+#include "formats/pe_image.h"
+#include "formats/subject_name.h"
 #include "install/trust_api.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "release/release_arguments.h"
 
-#include "install/subject_name.h"
+#include "formats/subject_name.h"
 
 namespace {
 

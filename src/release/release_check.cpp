@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/scoped.h"
+#include "formats/pe_image.h"
 #include "install/build_checks.h"
-#include "install/pe_image.h"
 #include "install/publisher.h"
 #include "install/staged_executable.h"
 #include "net/deadline_fetch.h"

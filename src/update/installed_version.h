@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "install/pe_image.h"
+#include "formats/pe_image.h"
 #include "update/version_code.h"
 
 // The version_code in the file's version resource; 0 when it has none that

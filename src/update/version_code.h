@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // major*100 + minor*10 + build; 0 means no version is known.
 using version_code = std::int32_t;
@@ -11,6 +12,9 @@ using version_code = std::int32_t;
 // Components above 9 are not carried into their own digit: 1.12.3 gives 223.
 version_code version_code_from_file_version(std::uint32_t file_version_ms,
                                             std::uint32_t file_version_ls);
+// The version_code of an image's own version resource (image_file_version);
+// 0 when it has none.
+version_code image_version_code(const std::vector<char>& bytes);
 
 // major.minor.build, e.g. 1234 -> "12.3.4", 45 -> "0.4.5".
 std::wstring version_text(version_code version);

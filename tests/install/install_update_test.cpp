@@ -68,12 +68,13 @@ TEST(InstallUpdate, FailedWriteInAReadOnlyFolderKeepsTheOldExecutable) {
     }
 }
 
-TEST(InstallUpdate, EmptyDownloadIsAFailedWriteThatClosesNothing) {
+// Judged before it is written: a refusal, never a failed write.
+TEST(InstallUpdate, EmptyDownloadIsRefusedAndClosesNothing) {
     install_folder folder;
     const std::wstring empty = fresh_test_folder(L"-download") + L"\\empty.bin";
     write_file(empty, "");
     const scoped_handle product = folder.start_product(1);
-    expect_installation(folder, install_through_driver(folder, empty, false, false), write_t::failed);
+    expect_installation(folder, install_through_driver(folder, empty, false, false), write_t::refused);
     EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
     EXPECT_EQ(wait_for_exit(product, 0), -1) << "the product was closed";
 }

@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "update/version_code.h"
-
 // True when the bytes are a PE executable (not a DLL) whose machine matches
 // the build width (32: i386 with a PE32 header, 64: AMD64 with PE32+), and
 // whose headers, section table, every section's raw data and any appended
@@ -37,8 +35,6 @@ bool authenticode_signature_in(const unsigned char* table, std::size_t size, std
 // hold none; nothing outside the bytes is read.
 bool image_file_version(const unsigned char* bytes, std::size_t size, std::uint32_t& version_ms,
                         std::uint32_t& version_ls);
-// Its version_code; 0 when there is none.
-version_code image_version_code(const std::vector<char>& bytes);
 
 // The strings of a version resource that say which product a build is.
 inline constexpr std::array<const char*, 3> product_name_keys = {"ProductName", "InternalName", "OriginalFilename"};

@@ -1,11 +1,11 @@
-#include "install/pe_image.h"
+#include "formats/pe_image.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "install_folder.h"
+#include "product_folder.h"
 #include "update/installed_version.h"
 #include "test_env.h"
 

@@ -1,4 +1,4 @@
-#include "install/subject_name.h"
+#include "formats/subject_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "install/pe_image.h"
+#include "formats/pe_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "install/pe_image.h"
+#include "formats/pe_image.h"
 
 #include <cstdint>
 
@@ -400,13 +400,4 @@ std::vector<std::size_t> product_name_differences(const product_names_t& offered
         if (compared && offered.values[i] != installed.values[i]) differences.push_back(i);
     }
     return differences;
-}
-
-version_code image_version_code(const std::vector<char>& bytes) {
-    std::uint32_t version_ms = 0;
-    std::uint32_t version_ls = 0;
-    if (!image_file_version(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), version_ms,
-                            version_ls))
-        return 0;
-    return version_code_from_file_version(version_ms, version_ls);
 }

@@ -144,12 +144,12 @@ bool relaunch_application(int bits, bool p_flag) {
 install_result_t install_update(const std::vector<char>& data, int bits, version_code latest_version, bool p_flag,
                                 bool silent, HWND owner, const wchar_t* required_publisher) {
     const std::wstring target = get_installed_exe_path(bits);
+    remove_leftover_staged_files(target);
     // The release that the version file announced, judged before anything is
     // written: bytes that are no such build never reach the disk, and a write
     // that fails never stands in for their refusal.
     if (check_downloaded_bytes(data, bits, latest_version, file_product_names(target)) != build_refusal_t::none)
         return install_result_t::refused;
-    remove_leftover_staged_files(target);
     // The target keeps its old content until the new content is whole and
     // checked on disk beside it, and moved over it in one step.
     staged_executable staged;

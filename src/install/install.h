@@ -51,10 +51,10 @@ enum class install_result_t {
 };
 
 // Puts the downloaded executable in place of OmBry<bits>.exe:
-// 1. checks that data is the announced release: a whole executable of the
+// 1. removes what an earlier updater that was ended mid-way left staged;
+// 2. checks that data is the announced release: a whole executable of the
 //    width, latest_version by its version resource, naming the installed
 //    product (check_downloaded_bytes); refused, nothing is written;
-// 2. removes what an earlier updater that was ended mid-way left staged;
 // 3. writes data whole to a new staged file beside the target, and holds it
 //    open against every other writer until it has replaced the target;
 // 4. checks that the staged file is from the installed product's publisher

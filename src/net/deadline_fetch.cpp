@@ -1,11 +1,11 @@
 #include "net/deadline_fetch.h"
 
-#include <exception>
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <utility>
+
+#include "common/detached_thread.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ struct fetch_state_t {
     scoped_handle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
-void fetch(const std::shared_ptr<fetch_state_t>& state) {
+void fetch(const std::shared_ptr<fetch_state_t>& state) noexcept {
     state->complete = download_to_memory(state->url.c_str(), state->response, &state->report);
     // The caller reads the state only once this is set, and no more after
     // the deadline.
@@ -40,7 +40,10 @@ bool fetch_within_deadline(const char* url, std::size_t largest_body, unsigned d
         if (!state->done) return false;
         state->url = url;
         state->response.largest_body = largest_body;
-        std::thread(fetch, state).detach();
+        if (!start_detached_thread([state]() noexcept { fetch(state); })) {
+            facts.no_thread = true;
+            return false;
+        }
         // No message is handled while this waits: a close request sent to the
         // caller's window is answered once the fetch has ended, at the latest
         // at the deadline.
@@ -54,10 +57,6 @@ bool fetch_within_deadline(const char* url, std::size_t largest_body, unsigned d
         return state->complete;
     } catch (const std::bad_alloc&) {
         facts.out_of_memory = true;
-        return false;
-    } catch (const std::exception&) {
-        // std::system_error: no thread could be started.
-        facts.no_thread = true;
         return false;
     }
 }

@@ -1,8 +1,8 @@
 #include "ui/download_dlg.h"
 
-#include <exception>
-#include <thread>
+#include <utility>
 
+#include "common/detached_thread.h"
 #include "common/scoped.h"
 #include "resource.h"
 #include "ui/bar_geometry.h"
@@ -22,10 +22,9 @@ const COLORREF frame_colour = RGB(64, 64, 64);
 
 }  // namespace
 
-// The thread owns these copies, moved in by std::thread, for as long as it runs.
-void download_worker(std::shared_ptr<data_response_t> response, std::string url) {  // NOLINT(performance-unnecessary-value-param)
-    download_to_memory(url.c_str(), *response);
-    release_report_relay(response->hwnd);
+void download_worker(data_response_t& response, const std::string& url) noexcept {
+    download_to_memory(url.c_str(), response);
+    release_report_relay(response.hwnd);
 }
 
 c_download_dlg::c_download_dlg(const std::string& download_url, HINSTANCE module, HWND owner) : url(download_url) {
@@ -36,10 +35,10 @@ c_download_dlg::c_download_dlg(const std::string& download_url, HINSTANCE module
 
 bool c_download_dlg::start_worker() {
     try {
-        std::thread(download_worker, response, url).detach();
-        return true;
-    } catch (const std::exception&) {
-        // No thread (std::system_error), or no memory for its state.
+        // The thread owns these copies for as long as it runs.
+        return start_detached_thread([response = response, url = url]() noexcept { download_worker(*response, url); });
+    } catch (const std::bad_alloc&) {
+        // No memory for the copy of the address.
         return false;
     }
 }

@@ -53,5 +53,5 @@ private:
 };
 
 // The worker thread: downloads url into the record, reporting to the relay
-// in response->hwnd, then lets the relay go.
-void download_worker(std::shared_ptr<data_response_t> response, std::string url);
+// in response.hwnd, then lets the relay go.
+void download_worker(data_response_t& response, const std::string& url) noexcept;

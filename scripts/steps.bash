@@ -8,7 +8,10 @@
 #       --quiet only kept, and shown if it fails); a failing step ends the
 #       script with its exit status, after saying which step it was (and
 #       leaves its name in steps_failed)
-#   steps_times                    "setup 1 s, build 30 s, ..." so far
+#   step_beside NAME COMMAND... / step_join NAME
+#                                  the same, beside the steps in between
+#   steps_times                    "setup 1 s (0.3 cores), build 30 s (1.9 cores), ..." so
+#                                  far: the cores are the machine's, whatever kept them busy
 #   steps_wall_time                the time since steps_begin, as "8 min 22 s"
 #   steps_ctest_summary LOG        CTest's summary at the end of LOG, if it has one
 
@@ -25,24 +28,56 @@ steps_duration() { if [ "$1" -ge 60 ]; then echo "$(($1 / 60)) min $(($1 % 60)) 
 steps_wall_time() { steps_duration $((SECONDS - steps_start)); }
 steps_times() { local out="" item; for item in "${steps_done[@]}"; do out+="${out:+, }$item"; done; echo "$out"; }
 steps_load() { echo "load average $steps_load_start at the start, $(cut -d' ' -f1 /proc/loadavg) at the end"; }
+# The machine's busy time so far, in clock ticks (all processes, all cores).
+steps_busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 }' /proc/stat; }
+# "1.4 cores": how many cores were busy on average since the mark, over SECONDS.
+steps_cores() {
+  awk -v ticks=$(( $(steps_busy_ticks) - $1 )) -v hz="$(getconf CLK_TCK)" -v s="$2" \
+    'BEGIN { printf "%.1f cores", (s > 0 ? ticks / hz / s : 0) }'
+}
 
 step() {
   local quiet=no
   if [ "$1" = --quiet ]; then quiet=yes; shift; fi
   local name=$1
   shift
-  local log=$steps_log_dir/$name.log begin=$SECONDS status=0
+  local log=$steps_log_dir/$name.log begin=$SECONDS status=0 busy
+  busy=$(steps_busy_ticks)
   if [ "$quiet" = yes ]; then
     "$@" >"$log" 2>&1 || status=$?
   else
     # pipefail gives the command's own status.
     "$@" 2>&1 | tee "$log" || status=$?
   fi
-  steps_done+=("$name $(steps_duration $((SECONDS - begin)))")
+  steps_done+=("$name $(steps_duration $((SECONDS - begin))) ($(steps_cores "$busy" $((SECONDS - begin))))")
   if [ "$status" != 0 ]; then
     [ "$quiet" = no ] || cat "$log"
     echo "$steps_who: the step \"$name\" ($*) failed with exit status $status after" \
          "$(steps_duration $((SECONDS - begin))); its output is above and in $log" >&2
+    steps_failed=$name
+    exit "$status"
+  fi
+}
+
+# A step that runs beside the next ones: step_beside NAME COMMAND [ARGS...]
+# starts it, its output kept in LOG_DIR/NAME.log; step_join NAME waits for
+# it, shows that output and fails as step does. Its time is its own.
+declare -A steps_beside_pid steps_beside_begin
+step_beside() {
+  local name=$1
+  shift
+  "$@" >"$steps_log_dir/$name.log" 2>&1 &
+  steps_beside_pid[$name]=$!
+  steps_beside_begin[$name]=$SECONDS
+}
+step_join() {
+  local name=$1 status=0 log
+  log=$steps_log_dir/$name.log
+  wait "${steps_beside_pid[$name]}" || status=$?
+  cat "$log"
+  steps_done+=("$name $(steps_duration $((SECONDS - steps_beside_begin[$name]))) beside")
+  if [ "$status" != 0 ]; then
+    echo "$steps_who: the step \"$name\" failed with exit status $status; its output is above and in $log" >&2
     steps_failed=$name
     exit "$status"
   fi

@@ -665,45 +665,82 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterDuringTheDownload) {
     expect_product_untouched(folder);
 }
 
-// Watches a process until it ends for a dialog or message box of its own,
-// looking every millisecond: a box that the process ends at once still
-// stays for some milliseconds.
+// Counts the dialogs and message boxes that a process makes until it ends,
+// as the system tells of each window made (a WinEvent hook, so nothing is
+// polled): a box that the process ends at once is counted too.
 class dialogs_seen {
 public:
-    explicit dialogs_seen(const scoped_handle& process) : process_(process.get()), thread_([this] { watch(); }) {}
+    explicit dialogs_seen(const scoped_handle& process) : process_(process.get()) {
+        thread_ = std::thread([this] { watch(); });
+        WaitForSingleObject(hooked_.get(), 60000);
+    }
     ~dialogs_seen() {
         if (thread_.joinable()) thread_.join();
     }
     dialogs_seen(const dialogs_seen&) = delete;
     dialogs_seen& operator=(const dialogs_seen&) = delete;
 
-    // Once the process has ended: how often one was seen.
+    // Once the process has ended: how many were made; -1 when the system
+    // would not tell.
     int count() {
         if (thread_.joinable()) thread_.join();
         return count_;
     }
 
 private:
-    void watch() {
-        const DWORD id = GetProcessId(process_);
-        while (WaitForSingleObject(process_, 1) == WAIT_TIMEOUT)
-            if (!top_level_windows(L"#32770", id).empty()) ++count_;
+    static void CALLBACK window_made(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+        if (object == OBJID_WINDOW && window_class_name(window) == L"#32770") ++watching->count_;
     }
 
+    void watch() {
+        watching = this;
+        const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, window_made,
+                                                   GetProcessId(process_), 0, WINEVENT_OUTOFCONTEXT);
+        SetEvent(hooked_.get());
+        if (hook == nullptr) {
+            count_ = -1;
+            return;
+        }
+        // The events come as messages to this thread, until the process ends.
+        for (DWORD woken = WAIT_OBJECT_0 + 1; woken == WAIT_OBJECT_0 + 1;) {
+            woken = MsgWaitForMultipleObjects(1, &process_, FALSE, 120000, QS_ALLINPUT);
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+        }
+        UnhookWinEvent(hook);
+    }
+
+    static thread_local dialogs_seen* watching;
     HANDLE process_;
+    scoped_handle hooked_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     int count_ = 0;
     std::thread thread_;
 };
+thread_local dialogs_seen* dialogs_seen::watching = nullptr;
 
 // A version file that comes a byte every 2 s: no read ever waits long enough
 // to time out, and the whole of it would take minutes.
-TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionErrorAndHoldsTheCloseRequestOnlyUntilThen) {
+void publish_trickling_version_file() {
     serve(release + "cversion.txt", "251\n" + std::string(200, ' '), R"({"body": {"rate": 0.5}})");
-    install_folder folder(install_folder::writable, L"", ombup_exe());
-    EXPECT_EQ(run(folder, f_option + L" -v250", {box(connection_error_text, no_owner, "ok")}, 120000).exit_code, 0);
+}
 
-    // The close request waits for the fetch, is then answered, and nothing
-    // more is shown.
+TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionError) {
+    publish_trickling_version_file();
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    ASSERT_TRUE(updater);
+    dialogs_seen dialogs(updater);
+    answer({box(connection_error_text, no_owner, "ok")});
+    EXPECT_EQ(wait_for_exit(updater, 120000), 0);
+    // The watcher that the next case relies on sees this box.
+    EXPECT_EQ(dialogs.count(), 1);
+    expect_product_untouched(folder);
+}
+
+// The close request waits for the fetch, is then answered, and nothing more
+// is shown.
+TEST_F(EndToEnd, ACloseRequestDuringATricklingFetchIsAnsweredWhenItEnds) {
+    publish_trickling_version_file();
+    install_folder folder(install_folder::writable, L"", ombup_exe());
     const size_t before = requests_for("cversion.txt");
     const scoped_handle updater = folder.start_updater(f_option + L" -v250");
     ASSERT_TRUE(wait_until([&] { return requests_for("cversion.txt") >= before + 2; }, 60000));

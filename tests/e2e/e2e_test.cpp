@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/messages.h"
+#include "dialog_script.h"
 #include "net/https.h"
 #include "product_folder.h"
 #include "release_host.h"
@@ -94,16 +95,11 @@ protected:
     }
     static size_t requests_for(const std::string& name) { return requests_to(release + name).size(); }
 
-    // Runs the dialog driver on these steps; fails the test, with its reason,
+    // Answers the boxes as these steps say; fails the test, with its reason,
     // when a step did not go as written.
-    void answer(const std::vector<std::string>& steps) {
-        std::string script;
-        for (const std::string& step : steps) script += step + "\n";
-        const std::wstring script_file = fresh_test_folder(L"-driver") + L"\\driver.txt";
-        write_file(script_file, script);
+    static void answer(const std::vector<std::string>& steps) {
         std::string log;
-        EXPECT_EQ(run_program(L"\"" + fixture(L"dialog_driver.exe") + L"\" \"" + script_file + L"\"", log, 120000), 0)
-            << log;
+        EXPECT_EQ(run_dialog_script(steps, log), dialog_script_result::done) << log;
     }
 
     // Starts the updater, answers its boxes with the steps, and waits for it to end.
@@ -147,6 +143,102 @@ protected:
         EXPECT_TRUE(same_content(folder.product_exe(), build));
     }
 };
+
+// The control window of a running updater, found as the product would.
+HWND updater_control_window() { return FindWindowW(L"___OMBUP___TRW___", nullptr); }
+
+// Counts the dialogs and message boxes that a process makes until it ends,
+// as the system tells of each window made (a WinEvent hook, so nothing is
+// polled): a box that the process ends at once is counted too.
+class dialogs_seen {
+public:
+    explicit dialogs_seen(const scoped_handle& process) : process_(process.get()) {
+        thread_ = std::thread([this] { watch(); });
+        WaitForSingleObject(hooked_.get(), 60000);
+    }
+    ~dialogs_seen() {
+        if (thread_.joinable()) thread_.join();
+    }
+    dialogs_seen(const dialogs_seen&) = delete;
+    dialogs_seen& operator=(const dialogs_seen&) = delete;
+
+    // Once the process has ended: how many were made; -1 when the system
+    // would not tell.
+    int count() {
+        if (thread_.joinable()) thread_.join();
+        return count_;
+    }
+
+private:
+    static void CALLBACK window_made(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+        if (object == OBJID_WINDOW && window_class_name(window) == L"#32770") ++watching->count_;
+    }
+
+    void watch() {
+        watching = this;
+        const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, window_made,
+                                                   GetProcessId(process_), 0, WINEVENT_OUTOFCONTEXT);
+        SetEvent(hooked_.get());
+        if (hook == nullptr) {
+            count_ = -1;
+            return;
+        }
+        // The events come as messages to this thread, until the process ends.
+        for (DWORD woken = WAIT_OBJECT_0 + 1; woken == WAIT_OBJECT_0 + 1;) {
+            woken = MsgWaitForMultipleObjects(1, &process_, FALSE, 120000, QS_ALLINPUT);
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+        }
+        UnhookWinEvent(hook);
+    }
+
+    static thread_local dialogs_seen* watching;
+    HANDLE process_;
+    scoped_handle hooked_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    int count_ = 0;
+    std::thread thread_;
+};
+thread_local dialogs_seen* dialogs_seen::watching = nullptr;
+
+// A version file that comes a byte every 2 s: no read ever waits long enough
+// to time out, and the whole of it would take minutes. The two cases that
+// publish it wait out the updater's deadline, so they come first: CTest
+// starts cases of one cost in this order, and their waits then overlap the
+// others' work.
+void publish_trickling_version_file() {
+    serve(release + "cversion.txt", "251\n" + std::string(200, ' '), R"({"body": {"rate": 0.5}})");
+}
+
+TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionError) {
+    publish_trickling_version_file();
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    ASSERT_TRUE(updater);
+    dialogs_seen dialogs(updater);
+    answer({box(connection_error_text, no_owner, "ok")});
+    EXPECT_EQ(wait_for_exit(updater, 120000), 0);
+    // The watcher that the next case relies on sees this box.
+    EXPECT_EQ(dialogs.count(), 1);
+    expect_product_untouched(folder);
+}
+
+// The close request waits for the fetch, is then answered, and nothing more
+// is shown.
+TEST_F(EndToEnd, ACloseRequestDuringATricklingFetchIsAnsweredWhenItEnds) {
+    publish_trickling_version_file();
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    const size_t before = requests_for("cversion.txt");
+    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
+    ASSERT_TRUE(wait_until([&] { return requests_for("cversion.txt") >= before + 2; }, 60000));
+    dialogs_seen dialogs(updater);
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0, SMTO_NORMAL,
+                                  120000, &answer),
+              0)
+        << "the close request was not answered";
+    EXPECT_EQ(wait_for_exit(updater, 60000), 0);
+    EXPECT_EQ(dialogs.count(), 0) << "a box was shown after the close request";
+    expect_product_untouched(folder);
+}
 
 TEST_F(EndToEnd, InvalidOptionsAreReportedWithoutAnyRequest) {
     publish_version("251");
@@ -611,9 +703,6 @@ TEST_F(EndToEnd, ASecondUpdaterEndsAtOnceAndShowsNothing) {
     EXPECT_EQ(wait_for_exit(first), 0);
 }
 
-// The control window of a running updater, found as the product would.
-HWND updater_control_window() { return FindWindowW(L"___OMBUP___TRW___", nullptr); }
-
 TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterWhileABoxIsOpen) {
     publish_version("250");
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -662,96 +751,6 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterDuringTheDownload) {
     answer({box(update_question, control_class, "yes"), download_dialog("none")});
     SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
     EXPECT_EQ(wait_for_exit(updater, 60000), 0);
-    expect_product_untouched(folder);
-}
-
-// Counts the dialogs and message boxes that a process makes until it ends,
-// as the system tells of each window made (a WinEvent hook, so nothing is
-// polled): a box that the process ends at once is counted too.
-class dialogs_seen {
-public:
-    explicit dialogs_seen(const scoped_handle& process) : process_(process.get()) {
-        thread_ = std::thread([this] { watch(); });
-        WaitForSingleObject(hooked_.get(), 60000);
-    }
-    ~dialogs_seen() {
-        if (thread_.joinable()) thread_.join();
-    }
-    dialogs_seen(const dialogs_seen&) = delete;
-    dialogs_seen& operator=(const dialogs_seen&) = delete;
-
-    // Once the process has ended: how many were made; -1 when the system
-    // would not tell.
-    int count() {
-        if (thread_.joinable()) thread_.join();
-        return count_;
-    }
-
-private:
-    static void CALLBACK window_made(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
-        if (object == OBJID_WINDOW && window_class_name(window) == L"#32770") ++watching->count_;
-    }
-
-    void watch() {
-        watching = this;
-        const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, window_made,
-                                                   GetProcessId(process_), 0, WINEVENT_OUTOFCONTEXT);
-        SetEvent(hooked_.get());
-        if (hook == nullptr) {
-            count_ = -1;
-            return;
-        }
-        // The events come as messages to this thread, until the process ends.
-        for (DWORD woken = WAIT_OBJECT_0 + 1; woken == WAIT_OBJECT_0 + 1;) {
-            woken = MsgWaitForMultipleObjects(1, &process_, FALSE, 120000, QS_ALLINPUT);
-            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
-        }
-        UnhookWinEvent(hook);
-    }
-
-    static thread_local dialogs_seen* watching;
-    HANDLE process_;
-    scoped_handle hooked_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    int count_ = 0;
-    std::thread thread_;
-};
-thread_local dialogs_seen* dialogs_seen::watching = nullptr;
-
-// A version file that comes a byte every 2 s: no read ever waits long enough
-// to time out, and the whole of it would take minutes.
-void publish_trickling_version_file() {
-    serve(release + "cversion.txt", "251\n" + std::string(200, ' '), R"({"body": {"rate": 0.5}})");
-}
-
-TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionError) {
-    publish_trickling_version_file();
-    install_folder folder(install_folder::writable, L"", ombup_exe());
-    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
-    ASSERT_TRUE(updater);
-    dialogs_seen dialogs(updater);
-    answer({box(connection_error_text, no_owner, "ok")});
-    EXPECT_EQ(wait_for_exit(updater, 120000), 0);
-    // The watcher that the next case relies on sees this box.
-    EXPECT_EQ(dialogs.count(), 1);
-    expect_product_untouched(folder);
-}
-
-// The close request waits for the fetch, is then answered, and nothing more
-// is shown.
-TEST_F(EndToEnd, ACloseRequestDuringATricklingFetchIsAnsweredWhenItEnds) {
-    publish_trickling_version_file();
-    install_folder folder(install_folder::writable, L"", ombup_exe());
-    const size_t before = requests_for("cversion.txt");
-    const scoped_handle updater = folder.start_updater(f_option + L" -v250");
-    ASSERT_TRUE(wait_until([&] { return requests_for("cversion.txt") >= before + 2; }, 60000));
-    dialogs_seen dialogs(updater);
-    DWORD_PTR answer = 0;
-    EXPECT_NE(SendMessageTimeoutW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0, SMTO_NORMAL,
-                                  120000, &answer),
-              0)
-        << "the close request was not answered";
-    EXPECT_EQ(wait_for_exit(updater, 60000), 0);
-    EXPECT_EQ(dialogs.count(), 0) << "a box was shown after the close request";
     expect_product_untouched(folder);
 }
 

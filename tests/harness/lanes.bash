@@ -13,9 +13,12 @@
 #
 #   lanes_begin STATE_DIR          (the outer sandbox) a new list of lanes
 #   lane_prepare KIND ID TEMPLATE  the lane's folders, prefix and namespace
-#   lane_start KIND ID HOST_ARGS   its display, its wineserver (lane_wine_up
-#                                  KIND ID, the caller's), its release host
 #   lanes_finish                   the resource spec for CTest
+#   lane_start KIND ID HOST_ARGS   its display, its wineserver (lane_wine_up
+#                                  KIND ID, the caller's), its release host,
+#                                  then LANES_DIR/ID.ready; a test program
+#                                  waits for it (tests/harness/lane), so a
+#                                  run need not wait for its slowest lane
 #
 # lane_slots: the slots of a lane. Each lane's folders are
 # BUILD/lanes/ID/{wineprefix,work,www}; its processes end with the sandbox's
@@ -72,7 +75,21 @@ lane_wait_for() {
   return 1
 }
 
+# Brings a lane up and marks it ready (LANES_DIR/ID.ready), or says why not
+# (LANES_DIR/ID.failed, and on the standard error).
 lane_start() {
+  local id=$2 reasons
+  reasons=$(lane_dir "$id")/start.err
+  if lane_up "$@" 2>"$reasons"; then
+    touch "$OMBUP_LANES_DIR/$id.ready"
+    return 0
+  fi
+  [ -s "$reasons" ] || echo "lane $id did not come up" > "$reasons"
+  tee "$OMBUP_LANES_DIR/$id.failed" < "$reasons" >&2
+  return 1
+}
+
+lane_up() {
   local kind=$1 id=$2 dir pid
   shift 2
   dir=$(lane_dir "$id")
@@ -84,8 +101,7 @@ lane_start() {
     in_lane "$id" Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$dir/display.number" \
       >"$dir/xvfb.log" 2>&1 &
     pid=$!
-    lane_wait_for -s "$dir/display.number" "$pid" ||
-      { echo "lane $id: Xvfb did not start, see $dir/xvfb.log" >&2; return 1; }
+    lane_wait_for -s "$dir/display.number" "$pid" || { echo "lane $id: Xvfb did not start, see $dir/xvfb.log" >&2; return 1; }
     echo ":$(head -n1 "$dir/display.number")" > "$dir/display"
   fi
   cat > "$OMBUP_LANES_DIR/$id.env" <<EOF
@@ -97,7 +113,8 @@ export OMBUP_WORK_DIR=$dir/work OMBUP_WWW_DIR=$dir/www
 EOF
   # shellcheck source=/dev/null
   . "$OMBUP_LANES_DIR/$id.env"
-  lane_wine_up "$kind" "$id" || { echo "lane $id: its wineserver did not come up, see $state/harness.log" >&2; return 1; }
+  lane_wine_up "$kind" "$id" >>"$state/harness.log" 2>&1 ||
+    { echo "lane $id: its wineserver did not come up, see $state/harness.log" >&2; return 1; }
   in_lane "$id" python3 "$source_dir/tests/fixtures/release_host.py" --root "$dir/www" --ready-file "$dir/host.ready" \
     "$@" >"$dir/release-host.log" 2>&1 &
   pid=$!

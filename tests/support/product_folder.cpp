@@ -75,7 +75,7 @@ scoped_handle install_folder::start_product(int windows, const std::string& more
         return product;
     }
     const DWORD id = GetProcessId(product.get());
-    if (!wait_until([&] { return top_level_windows(L"OmBry_MainWnd", id).size() == static_cast<size_t>(windows); }))
+    if (!wait_until_windows_change_to([&] { return top_level_windows(L"OmBry_MainWnd", id).size() == static_cast<size_t>(windows); }))
         ADD_FAILURE() << "the product did not open its " << windows << " windows";
     return product;
 }

@@ -1,5 +1,7 @@
 #include "ui_driver.h"
 
+#include <algorithm>
+
 #include "common/messages.h"
 #include "test_env.h"
 #include "ui/report_relay.h"
@@ -30,14 +32,36 @@ HWND find_dialog(const std::wstring& caption) {
     return found;
 }
 
+bool wait_until_windows_change_to(const std::function<bool()>& condition, DWORD timeout_ms) {
+    // Each event of the hook comes as a message, which ends the wait; the
+    // hook's procedure has nothing left to do.
+    const HWINEVENTHOOK hook = SetWinEventHook(
+        EVENT_OBJECT_CREATE, EVENT_OBJECT_NAMECHANGE, nullptr,
+        [](HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) CALLBACK {}, 0, 0, WINEVENT_OUTOFCONTEXT);
+    const ULONGLONG give_up_at = GetTickCount64() + timeout_ms;
+    bool held = false;
+    for (;;) {
+        if ((held = condition())) break;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= give_up_at) break;
+        // Asked again at least this often, whatever the system tells.
+        constexpr ULONGLONG at_least_every_ms = 250;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min(give_up_at - now, at_least_every_ms)),
+                                  QS_ALLINPUT);
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+    }
+    if (hook != nullptr) UnhookWinEvent(hook);
+    return held;
+}
+
 HWND wait_for_dialog(const std::wstring& caption, DWORD timeout_ms) {
     HWND dialog = nullptr;
-    wait_until([&] { return (dialog = find_dialog(caption)) != nullptr; }, timeout_ms);
+    wait_until_windows_change_to([&] { return (dialog = find_dialog(caption)) != nullptr; }, timeout_ms);
     return dialog;
 }
 
 bool wait_until_gone(HWND window, DWORD timeout_ms) {
-    return wait_until([&] { return !IsWindow(window); }, timeout_ms);
+    return wait_until_windows_change_to([&] { return !IsWindow(window); }, timeout_ms);
 }
 
 std::wstring message_box_text(HWND box) { return window_text(GetDlgItem(box, 0xFFFF)); }

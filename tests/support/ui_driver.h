@@ -3,8 +3,15 @@
 // as a user at the screen would.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+// Asks again whenever the system tells of a window made, shown, hidden,
+// destroyed or renamed in any process, and at least every quarter second,
+// until the condition holds (true) or the time is up (false): for the
+// windows of another process, without polling them all the time.
+bool wait_until_windows_change_to(const std::function<bool()>& condition, DWORD timeout_ms = 30000);
 
 // A visible top-level dialog ("#32770") with exactly that caption, or null.
 HWND find_dialog(const std::wstring& caption);

@@ -66,7 +66,9 @@ declare -A steps_beside_pid steps_beside_begin
 step_beside() {
   local name=$1
   shift
-  "$@" >"$steps_log_dir/$name.log" 2>&1 &
+  # The subshell keeps the count of SECONDS, and notes when its command ended.
+  ( status=0; "$@" || status=$?; echo "$SECONDS" > "$steps_log_dir/$name.end"; exit "$status" ) \
+    >"$steps_log_dir/$name.log" 2>&1 &
   steps_beside_pid[$name]=$!
   steps_beside_begin[$name]=$SECONDS
 }
@@ -75,7 +77,9 @@ step_join() {
   log=$steps_log_dir/$name.log
   wait "${steps_beside_pid[$name]}" || status=$?
   cat "$log"
-  steps_done+=("$name $(steps_duration $((SECONDS - steps_beside_begin[$name]))) beside")
+  local end
+  end=$(cat "$steps_log_dir/$name.end" 2>/dev/null || echo "$SECONDS")
+  steps_done+=("$name $(steps_duration $((end - steps_beside_begin[$name]))) beside the builds")
   if [ "$status" != 0 ]; then
     echo "$steps_who: the step \"$name\" failed with exit status $status; its output is above and in $log" >&2
     steps_failed=$name

@@ -75,6 +75,21 @@ lane_wait_for() {
   return 1
 }
 
+# Starts an Xvfb of SCREEN (WxHxD) on a free display number, through the
+# command prefix that follows (a namespace's, say), and exports DISPLAY; its
+# PID in xvfb_pid, its log DIR/xvfb.log. False when it does not come up.
+display_start() {
+  local dir=$1 screen=$2
+  shift 2
+  rm -f "$dir/display.number"
+  # -displayfd picks a free number. Wine reaches the display through its
+  # socket in /tmp/.X11-unix, which no network namespace hides.
+  "$@" Xvfb -displayfd 3 -nolisten tcp -screen 0 "$screen" 3>"$dir/display.number" >"$dir/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  lane_wait_for -s "$dir/display.number" "$xvfb_pid" || { echo "Xvfb did not start, see $dir/xvfb.log" >&2; return 1; }
+  export DISPLAY=":$(head -n1 "$dir/display.number")"
+}
+
 # Brings a lane up and marks it ready (LANES_DIR/ID.ready), or says why not
 # (LANES_DIR/ID.failed, and on the standard error).
 lane_start() {
@@ -90,20 +105,13 @@ lane_start() {
 }
 
 lane_up() {
-  local kind=$1 id=$2 dir pid
+  local kind=$1 id=$2 dir pid xvfb_pid
   shift 2
   dir=$(lane_dir "$id")
-  if [ -n "${OMBUP_SANDBOX_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then
-    echo "$DISPLAY" > "$dir/display"
-  else
-    # -displayfd picks a free number. Wine reaches the display through its
-    # socket in /tmp/.X11-unix, which no network namespace hides.
-    in_lane "$id" Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$dir/display.number" \
-      >"$dir/xvfb.log" 2>&1 &
-    pid=$!
-    lane_wait_for -s "$dir/display.number" "$pid" || { echo "lane $id: Xvfb did not start, see $dir/xvfb.log" >&2; return 1; }
-    echo ":$(head -n1 "$dir/display.number")" > "$dir/display"
+  if [ -z "${OMBUP_SANDBOX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    display_start "$dir" 1280x1024x24 in_lane "$id" || { echo "lane $id: no display" >&2; return 1; }
   fi
+  echo "$DISPLAY" > "$dir/display"
   cat > "$OMBUP_LANES_DIR/$id.env" <<EOF
 export OMBUP_LANE=$id OMBUP_LANE_KIND=$kind
 export OMBUP_LANE_NETNS=$dir/netns

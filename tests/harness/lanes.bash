@@ -14,6 +14,7 @@
 #   lanes_begin STATE_DIR          (the outer sandbox) a new list of lanes
 #   lane_prepare KIND ID TEMPLATE  the lane's folders, prefix and namespace
 #   lanes_finish                   the resource spec for CTest
+#   display_start DIR SCREEN [PREFIX...]  an Xvfb, DISPLAY exported
 #   lane_start KIND ID HOST_ARGS   its display, its wineserver (lane_wine_up
 #                                  KIND ID, the caller's), its release host,
 #                                  then LANES_DIR/ID.ready; a test program

@@ -2,27 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <memory>
 
 #include "common/scoped.h"
 
 namespace {
-
-// Sets its event when the copy that the worker owns is destroyed.
-class release_signal {
-public:
-    explicit release_signal(HANDLE event) noexcept : event_(event) {}
-    release_signal(release_signal&& other) noexcept : event_(std::exchange(other.event_, nullptr)) {}
-    release_signal(const release_signal&) = delete;
-    release_signal& operator=(const release_signal&) = delete;
-    release_signal& operator=(release_signal&&) = delete;
-    ~release_signal() {
-        if (event_ != nullptr) SetEvent(event_);
-    }
-
-private:
-    HANDLE event_;
-};
 
 // Workers are started one after another as the last one ends: each of them
 // runs (a detached std::thread now and then never does, more often on a busy
@@ -33,8 +17,10 @@ TEST(DetachedThread, EveryWorkerStartedAsTheLastEndsRunsAndLetsGoOfItsTask) {
     const scoped_handle released(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     ASSERT_TRUE(ran && released);
     for (int run = 0; run < 2000; ++run) {
+        // Its deleter tells that the task, the only owner, was destroyed.
+        std::shared_ptr<void> release_signal(released.get(), [](HANDLE event) { SetEvent(event); });
         ASSERT_TRUE(start_detached_thread(
-            [ran = ran.get(), signal = release_signal(released.get())]() noexcept { SetEvent(ran); }));
+            [ran = ran.get(), signal = std::move(release_signal)]() noexcept { SetEvent(ran); }));
         ASSERT_EQ(WaitForSingleObject(ran.get(), 30000), WAIT_OBJECT_0) << "worker " << run << " never ran";
         ASSERT_EQ(WaitForSingleObject(released.get(), 30000), WAIT_OBJECT_0) << "worker " << run << " kept its task";
     }

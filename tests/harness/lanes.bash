@@ -13,7 +13,7 @@
 #
 #   lanes_begin STATE_DIR          (the outer sandbox) a new list of lanes
 #   lane_prepare KIND ID TEMPLATE  the lane's folders, prefix and namespace
-#   lanes_finish                   the resource spec for CTest
+#   lanes_finish                   the lanes as resources for CTest
 #   display_start DIR SCREEN [PREFIX...]  an Xvfb, DISPLAY exported
 #   lane_start KIND ID HOST_ARGS   its display, its wineserver (lane_wine_up
 #                                  KIND ID, the caller's), its release host,
@@ -29,10 +29,10 @@ lane_slots=4
 
 lanes_begin() {
   export OMBUP_LANES_DIR=$1/lanes
-  export OMBUP_RESOURCE_SPEC_FILE=$1/resources.json
+  export OMBUP_RESOURCES_FILE=$1/resources.json
   rm -rf "$OMBUP_LANES_DIR"
   mkdir -p "$OMBUP_LANES_DIR"
-  rm -f "$OMBUP_RESOURCE_SPEC_FILE"
+  rm -f "$OMBUP_RESOURCES_FILE"
 }
 
 lane_dir() { echo "$build/lanes/$1"; }
@@ -144,13 +144,13 @@ lanes_start_all() {
 }
 
 lanes_finish() {
-  python3 - "$OMBUP_LANES_DIR/list" "$OMBUP_RESOURCE_SPEC_FILE" <<'EOF'
+  python3 - "$OMBUP_LANES_DIR/list" "$OMBUP_RESOURCES_FILE" <<'EOF'
 import json, sys
 resources = {}
 for line in open(sys.argv[1]):
     kind, lane, slots = line.split()
     resources.setdefault(kind, []).append({"id": lane, "slots": int(slots)})
-with open(sys.argv[2], "w") as spec:
-    json.dump({"version": {"major": 1, "minor": 0}, "local": [resources]}, spec)
+with open(sys.argv[2], "w") as out:
+    json.dump({"version": {"major": 1, "minor": 0}, "local": [resources]}, out)
 EOF
 }

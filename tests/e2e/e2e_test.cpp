@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "common/messages.h"
 #include "dialog_script.h"
@@ -22,11 +21,11 @@ const std::string control_class = "___OMBUP___TRW___";
 const std::string no_owner = "none";
 const std::string caption = "OmBry - Auto update";
 
-// The product of the tree's width (see product_folder.h): its name, its file
-// in the release folder and the option that names it.
+// The product of the system's width (see product_folder.h): its name, its
+// file in the release folder and the option that names it.
 const std::string product_title = product_name();
 const std::string product_file = product_title + ".exe";
-const std::wstring f_option = L"-f" + std::to_wstring(product_bits);
+const std::wstring f_option = L"-f" + std::to_wstring(product_bits());
 
 const std::string update_question = product_title + " có version 2.5.1 mới. Bạn có muốn cập nhật không ?";
 const std::string not_writable_text =
@@ -147,57 +146,58 @@ protected:
 // The control window of a running updater, found as the product would.
 HWND updater_control_window() { return FindWindowW(L"___OMBUP___TRW___", nullptr); }
 
-// Counts the dialogs and message boxes that a process makes until it ends,
-// as the system tells of each window made (a WinEvent hook, so nothing is
-// polled): a box that the process ends at once is counted too.
+// Counts the dialogs and message boxes that a process makes, each as it is
+// made, from inside the process (tests/fixtures/dialog_counter.cpp): a box
+// that the process ends at once is counted too.
 class dialogs_seen {
 public:
-    explicit dialogs_seen(const scoped_handle& process) : process_(process.get()) {
-        thread_ = std::thread([this] { watch(); });
-        WaitForSingleObject(hooked_.get(), 60000);
+    explicit dialogs_seen(const scoped_handle& process) {
+        const DWORD id = GetProcessId(process.get());
+        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG),
+                                          (L"Local\\ombup-dialogs-" + std::to_wstring(id)).c_str()));
+        if (mapping_) count_ = static_cast<volatile LONG*>(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
+        counter_ = LoadLibraryW(fixture(L"dialog_counter.dll").c_str());
+        const FARPROC made = counter_ == nullptr ? nullptr : GetProcAddress(counter_, "dialog_made");
+        if (count_ != nullptr && made != nullptr)
+            hook_ = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, counter_,
+                                    reinterpret_cast<WINEVENTPROC>(reinterpret_cast<void*>(made)), id, 0,
+                                    WINEVENT_INCONTEXT);
     }
     ~dialogs_seen() {
-        if (thread_.joinable()) thread_.join();
+        if (hook_ != nullptr) UnhookWinEvent(hook_);
+        if (count_ != nullptr) UnmapViewOfFile(const_cast<LONG*>(count_));
+        if (counter_ != nullptr) FreeLibrary(counter_);
     }
     dialogs_seen(const dialogs_seen&) = delete;
     dialogs_seen& operator=(const dialogs_seen&) = delete;
 
-    // Once the process has ended: how many were made; -1 when the system
-    // would not tell.
-    int count() {
-        if (thread_.joinable()) thread_.join();
-        return count_;
-    }
+    // How many so far; -1 when the watch could not be set up.
+    int count() const { return hook_ == nullptr ? -1 : static_cast<int>(*count_); }
 
 private:
-    static void CALLBACK window_made(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
-        if (object == OBJID_WINDOW && window_class_name(window) == L"#32770") ++watching->count_;
-    }
-
-    void watch() {
-        watching = this;
-        const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, window_made,
-                                                   GetProcessId(process_), 0, WINEVENT_OUTOFCONTEXT);
-        SetEvent(hooked_.get());
-        if (hook == nullptr) {
-            count_ = -1;
-            return;
-        }
-        // The events come as messages to this thread, until the process ends.
-        for (DWORD woken = WAIT_OBJECT_0 + 1; woken == WAIT_OBJECT_0 + 1;) {
-            woken = MsgWaitForMultipleObjects(1, &process_, FALSE, 120000, QS_ALLINPUT);
-            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
-        }
-        UnhookWinEvent(hook);
-    }
-
-    static thread_local dialogs_seen* watching;
-    HANDLE process_;
-    scoped_handle hooked_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    int count_ = 0;
-    std::thread thread_;
+    scoped_handle mapping_;
+    volatile LONG* count_ = nullptr;
+    HMODULE counter_ = nullptr;
+    HWINEVENTHOOK hook_ = nullptr;
 };
-thread_local dialogs_seen* dialogs_seen::watching = nullptr;
+
+// The control of a check that no box came: a box that its process makes and
+// destroys at once is counted.
+void expect_a_flashed_box_counted() {
+    std::wstring command = L"\"" + fixture(L"flash_box.exe") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                               &startup, &started))
+        << "cannot start flash_box.exe, error " << GetLastError();
+    const scoped_handle process(started.hProcess);
+    const scoped_handle thread(started.hThread);
+    const dialogs_seen dialogs(process);
+    ResumeThread(thread.get());
+    EXPECT_EQ(wait_for_exit(process, 60000), 0);
+    EXPECT_EQ(dialogs.count(), 1) << "a box that lived for a moment was not counted";
+}
 
 // A version file that comes a byte every 2 s: no read ever waits long enough
 // to time out, and the whole of it would take minutes. The two cases that
@@ -213,10 +213,9 @@ TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionError) {
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle updater = folder.start_updater(f_option + L" -v250");
     ASSERT_TRUE(updater);
-    dialogs_seen dialogs(updater);
+    const dialogs_seen dialogs(updater);
     answer({box(connection_error_text, no_owner, "ok")});
     EXPECT_EQ(wait_for_exit(updater, 120000), 0);
-    // The watcher that the next case relies on sees this box.
     EXPECT_EQ(dialogs.count(), 1);
     expect_product_untouched(folder);
 }
@@ -224,12 +223,13 @@ TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionError) {
 // The close request waits for the fetch, is then answered, and nothing more
 // is shown.
 TEST_F(EndToEnd, ACloseRequestDuringATricklingFetchIsAnsweredWhenItEnds) {
+    expect_a_flashed_box_counted();
     publish_trickling_version_file();
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const size_t before = requests_for("cversion.txt");
     const scoped_handle updater = folder.start_updater(f_option + L" -v250");
     ASSERT_TRUE(wait_until([&] { return requests_for("cversion.txt") >= before + 2; }, 60000));
-    dialogs_seen dialogs(updater);
+    const dialogs_seen dialogs(updater);
     DWORD_PTR answer = 0;
     EXPECT_NE(SendMessageTimeoutW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0, SMTO_NORMAL,
                                   120000, &answer),
@@ -377,7 +377,7 @@ TEST_F(EndToEnd, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
     // Downloads that are no executable for this width are failures too.
     serve(release + product_file, "<html><body>Maintenance</body></html>");
     EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
-    publish_product(new_product_file(other_bits));
+    publish_product(new_product_file(other_bits()));
     EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
     serve(release + product_file, "");
     EXPECT_EQ(run(folder, f_option + L" -v250", failure).exit_code, 0);
@@ -657,34 +657,37 @@ TEST_F(EndToEnd, AHostThatSpeaksOnlyTls11IsAConnectionError) {
     expect_product_untouched(folder);
 }
 
-// The width that the automatic path must take. The 32-bit updater takes the
-// system's: 64 under WOW64, which GetNativeSystemInfo tells apart without
-// IsWow64Process, the call the updater asks. The x86_64 test build is never
-// under WOW64, so it takes 32.
-int automatic_width() {
-    if (product_bits == 64) return 32;
-    SYSTEM_INFO system{};
-    GetNativeSystemInfo(&system);
-    return system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? 32 : 64;
-}
+// The width that the automatic path must take: the system's for the 32-bit
+// updater (64 under WOW64, where it meets a running OmBry64). The x86_64
+// test build is never under WOW64, so it takes 32, a product that it
+// installs but cannot run.
+int automatic_width() { return sizeof(void*) == 8 ? 32 : product_bits(); }
 
 TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
-    // The product of that width at 2.5.0 beside the updater.
+    // The product of that width at 2.5.0 beside the updater, running when it can.
     const int bits = automatic_width();
+    const bool runs = bits == product_bits();
     const std::string name = product_name(bits);
     publish_version("251");
     publish_product(new_product_file(bits), seen_download, name + ".exe");
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const std::wstring installed = folder.path() + L"\\" + widen_utf8(name) + L".exe";
-    if (bits != product_bits) {
+    if (!runs) {
         ASSERT_TRUE(MoveFileW(folder.product_exe().c_str(), installed.c_str()));
     }
+    scoped_handle product;
+    if (runs) product = folder.start_product(1);
     EXPECT_EQ(run(folder, L"",
                   {box(name + " có version 2.5.1 mới. Bạn có muốn cập nhật không ?", control_class, "yes"),
                    held_download_dialog("wait-gone"), box(downloaded_text, control_class, "ok")})
                   .exit_code,
               0);
     EXPECT_TRUE(same_content(installed, new_product_file(bits)));
+    if (runs) {
+        EXPECT_EQ(product_log_of(folder, 3),
+                  (std::vector<std::string>{"start []", "close-request 1000 to window 1", "start [-r -s]"}));
+        EXPECT_EQ(processes_running(installed).size(), 1u) << "the new product should run";
+    }
     // Now up to date by its version resource.
     publish_version("251");
     EXPECT_EQ(run(folder, L"", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);

@@ -32,7 +32,7 @@ TEST(ImageVersion, ReadsWhatTheVersionApiReadsFromTheFile) {
     } files[] = {
         {old_product_file(), 250},
         {new_product_file(), 251},
-        {new_product_file(other_bits), 251},
+        {new_product_file(other_bits()), 251},
         {signed_product_file(L"2.5.1", L"publisher"), 251},
         {build_dir() + L"\\ombup.exe", 400},
         {test_program_dir() + L"\\sample_i386.exe", 0},

@@ -16,16 +16,32 @@ void copy_file(const std::wstring& from, const std::wstring& to) {
 
 }  // namespace
 
+int product_bits() {
+    if (sizeof(void*) == 8) return 64;
+    SYSTEM_INFO system{};
+    GetNativeSystemInfo(&system);
+    return system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? 32 : 64;
+}
+int other_bits() { return product_bits() == 64 ? 32 : 64; }
+
 std::string product_name(int bits) { return "OmBry" + std::to_string(bits); }
 
-std::wstring old_product_file() { return fixture(L"fake_product-2.5.0.exe"); }
-std::wstring new_product_file(int bits) {
-    if (bits == product_bits) return fixture(L"fake_product-2.5.1.exe");
-    return fixture(bits == 32 ? L"fake_product-2.5.1-i386.exe" : L"fake_product-2.5.1-x86_64.exe");
+namespace {
+
+// "fake_product-2.5.1", with "-i386" or "-x86_64" for a width that is not the test program's own.
+std::wstring product_stem(const wchar_t* version, int bits) {
+    std::wstring stem = std::wstring(L"fake_product-") + version;
+    if (bits != static_cast<int>(sizeof(void*)) * 8) stem += bits == 32 ? L"-i386" : L"-x86_64";
+    return stem;
 }
 
-std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer) {
-    return build_dir() + L"\\signed\\fake_product-" + version + L"-" + signer + L".exe";
+}  // namespace
+
+std::wstring old_product_file(int bits) { return fixture((product_stem(L"2.5.0", bits) + L".exe").c_str()); }
+std::wstring new_product_file(int bits) { return fixture((product_stem(L"2.5.1", bits) + L".exe").c_str()); }
+
+std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer, int bits) {
+    return build_dir() + L"\\signed\\" + product_stem(version, bits) + L"-" + signer + L".exe";
 }
 
 std::wstring signed_updater_file() { return build_dir() + L"\\signed\\ombup-publisher.exe"; }

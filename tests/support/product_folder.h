@@ -1,9 +1,9 @@
 #pragma once
 // A folder laid out like an installation: an updater (ombup.exe, or a test
-// program in its place) and, beside it, the product of the tree's width
-// (OmBry64.exe in the x86_64 tree, OmBry32.exe in the i386 one: the fake
-// product at 2.5.0) with its settings file and log. Any product still running
-// from it is ended when the folder object goes.
+// program in its place) and, beside it, the product of the system's width
+// (OmBry64.exe on a 64-bit Windows, under WOW64 too, OmBry32.exe on a 32-bit
+// one: the fake product at 2.5.0) with its settings file and log. Any product
+// still running from it is ended when the folder object goes.
 #include <windows.h>
 
 #include <string>
@@ -11,21 +11,23 @@
 
 #include "test_env.h"
 
-// The width of the product that the tests install and run: the test
-// programs' own, the one width whose programs surely run in the tree's prefix.
-constexpr int product_bits = sizeof(void*) == 8 ? 64 : 32;
-constexpr int other_bits = product_bits == 64 ? 32 : 64;
+// The width of the product that the tests install and run: the system's, as
+// users have it. So under WOW64 the 32-bit updater meets OmBry64, running as
+// a 64-bit process.
+int product_bits();
+int other_bits();
 
 // "OmBry64" or "OmBry32": the product's name for that width.
-std::string product_name(int bits = product_bits);
+std::string product_name(int bits = product_bits());
 
-std::wstring old_product_file();                         // the fake product at 2.5.0
-std::wstring new_product_file(int bits = product_bits);  // the fake product at 2.5.1, built for that width
-// The fake product at that version, of this tree's width, signed for this run
+// The fake product at 2.5.0 and at 2.5.1, built for that width.
+std::wstring old_product_file(int bits = product_bits());
+std::wstring new_product_file(int bits = product_bits());
+// The fake product at that version, of that width, signed for this run
 // (tests/harness/sign-fixtures): signer "publisher", "renewed" (the same
 // subject, another certificate) or "impostor" (the same common name, another
 // organisation).
-std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer);
+std::wstring signed_product_file(const wchar_t* version, const wchar_t* signer, int bits = product_bits());
 // The updater under test signed by "publisher": another program of the
 // product's publisher, with version 4.0.0.1 (400) and its own names.
 std::wstring signed_updater_file();

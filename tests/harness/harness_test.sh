@@ -62,7 +62,9 @@ killed-after-result)
 wine-lines)
   # Wine traces every DLL it loads, in cmd and in the child whose output
   # cmd redirects, to the Unix standard error...
-  WINEDEBUG=-all,+loaddll /usr/lib/wine/wine64 cmd /c \
+  . "$here/lane"
+  lane_take || exit
+  WINEDEBUG=-all,+loaddll "$here/wine-start" nsenter --net="$OMBUP_LANE_NETNS" /usr/lib/wine/wine64 cmd /c \
     "$(winpath "$2") check --bogus > $(winpath "$scratch/child.txt") 2>&1 & exit 0" 2>"$scratch/trace" >/dev/null
   grep -q "trace:loaddll.*ombup-release.exe" "$scratch/trace" || fail "Wine traced no DLL load of the child"
   # ...and none of it reaches the redirected file or the output of a run

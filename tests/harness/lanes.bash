@@ -14,7 +14,7 @@
 #   lanes_begin STATE_DIR          (the outer sandbox) a new list of lanes
 #   lane_prepare KIND ID TEMPLATE  the lane's folders, prefix and namespace
 #   lanes_finish                   the lanes as resources for CTest
-#   display_start DIR SCREEN [PREFIX...]  an Xvfb, DISPLAY exported
+#   display_start DIR SCREEN       an Xvfb, DISPLAY exported
 #   lane_start KIND ID HOST_ARGS   its display, its wineserver (lane_wine_up
 #                                  KIND ID, the caller's), its release host,
 #                                  then LANES_DIR/ID.ready; a test program
@@ -23,7 +23,8 @@
 #
 # lane_slots: the slots of a lane. Each lane's folders are
 # BUILD/lanes/ID/{wineprefix,work,www}; its processes end with the sandbox's
-# PID namespace.
+# PID namespace. The logs of a lane that did not come up are kept in
+# BUILD/failed-starts/.
 
 lane_slots=4
 
@@ -76,19 +77,34 @@ lane_wait_for() {
   return 1
 }
 
-# Starts an Xvfb of SCREEN (WxHxD) on a free display number, through the
-# command prefix that follows (a namespace's, say), and exports DISPLAY; its
-# PID in xvfb_pid, its log DIR/xvfb.log. False when it does not come up.
+# Starts an Xvfb of SCREEN (WxHxD) on a free display number and exports
+# DISPLAY; its PID in xvfb_pid, its log DIR/xvfb.log. False when it does not
+# come up. Every display of a sandbox starts in the sandbox's own network
+# namespace (LANES_DIR/display.netns), never a lane's: an X server claims its
+# number through an abstract socket, which is per network namespace, so
+# servers in the lanes' namespaces all took :0, and with it the same compiled
+# keymap file (/var/lib/xkb/server-0.xkm), which one of them now and then
+# found gone ("XKB: Failed to compile keymap"). Wine in a lane reaches its
+# display through the socket in /tmp/.X11-unix, which no network namespace
+# hides; the sandbox keeps that folder and /var/lib/xkb its own.
 display_start() {
   local dir=$1 screen=$2
-  shift 2
   rm -f "$dir/display.number"
-  # -displayfd picks a free number. Wine reaches the display through its
-  # socket in /tmp/.X11-unix, which no network namespace hides.
-  "$@" Xvfb -displayfd 3 -nolisten tcp -screen 0 "$screen" 3>"$dir/display.number" >"$dir/xvfb.log" 2>&1 &
+  nsenter --net="$OMBUP_LANES_DIR/display.netns" Xvfb -displayfd 3 -nolisten tcp -screen 0 "$screen" \
+    3>"$dir/display.number" >"$dir/xvfb.log" 2>&1 &
   xvfb_pid=$!
   lane_wait_for -s "$dir/display.number" "$xvfb_pid" || { echo "Xvfb did not start, see $dir/xvfb.log" >&2; return 1; }
   export DISPLAY=":$(head -n1 "$dir/display.number")"
+}
+
+# Copies what a lane that did not come up logged to FAILED_DIR/<time>-ID,
+# which no later run empties, and names that folder.
+lane_keep_failed_start() {
+  local id=$1 failed_dir=$2 kept
+  kept=$failed_dir/$(date +%Y%m%d-%H%M%S)-$id
+  mkdir -p "$kept"
+  cp "$(lane_dir "$id")"/*.log "$(lane_dir "$id")"/*.err "$(lane_dir "$id")"/*.out "$kept/" 2>/dev/null
+  echo "lane $id: its logs are kept in $kept"
 }
 
 # Brings a lane up and marks it ready (LANES_DIR/ID.ready), or says why not
@@ -101,6 +117,7 @@ lane_start() {
     return 0
   fi
   [ -s "$reasons" ] || echo "lane $id did not come up" > "$reasons"
+  lane_keep_failed_start "$id" "$build/failed-starts" >> "$reasons"
   tee "$OMBUP_LANES_DIR/$id.failed" < "$reasons" >&2
   return 1
 }
@@ -110,7 +127,7 @@ lane_up() {
   shift 2
   dir=$(lane_dir "$id")
   if [ -z "${OMBUP_SANDBOX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    display_start "$dir" 1280x1024x24 in_lane "$id" || { echo "lane $id: no display" >&2; return 1; }
+    display_start "$dir" 1280x1024x24 || { echo "lane $id: no display" >&2; return 1; }
   fi
   echo "$DISPLAY" > "$dir/display"
   cat > "$OMBUP_LANES_DIR/$id.env" <<EOF

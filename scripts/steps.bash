@@ -14,6 +14,7 @@
 #                                  far: the cores are the machine's, whatever kept them busy
 #   steps_wall_time                the time since steps_begin, as "8 min 22 s"
 #   steps_ctest_summary LOG        CTest's summary at the end of LOG, if it has one
+#   steps_ctest_selection ARGS...  the test command's arguments as CTest's, one a line
 
 steps_begin() {
   steps_who=$1 steps_log_dir=$2
@@ -96,4 +97,30 @@ steps_ctest_summary() {
   [ -n "$from" ] || return 0
   echo
   tail -n +"$from" "$1"
+}
+
+# scripts/test's arguments as CTest's, one a line: --full keeps the tests
+# labelled full (wow64-full too), which are left out without it; --fast
+# leaves out those labelled slow. CTest takes only the last -LE (repeated,
+# they exclude nothing), so every exclusion, the user's own -LE included,
+# is one regular expression. A selection that runs no test fails.
+steps_ctest_selection() {
+  local full=no exclude=() pattern=
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --full) full=yes ;;
+      --fast) exclude+=(slow) ;;
+      -LE | --label-exclude)
+        [ $# -ge 2 ] || { echo "scripts/test: $1 needs a regular expression" >&2; return 2; }
+        exclude+=("$2")
+        shift
+        ;;
+      *) printf '%s\n' "$1" ;;
+    esac
+    shift
+  done
+  [ "$full" = yes ] || exclude+=(full)
+  for item in "${exclude[@]}"; do pattern+="${pattern:+|}($item)"; done
+  [ -z "$pattern" ] || printf '%s\n' -LE "$pattern"
+  printf '%s\n' --no-tests=error
 }

@@ -103,7 +103,7 @@ lane_keep_failed_start() {
   local id=$1 failed_dir=$2 kept
   kept=$failed_dir/$(date +%Y%m%d-%H%M%S)-$id
   mkdir -p "$kept"
-  cp "$(lane_dir "$id")"/*.log "$(lane_dir "$id")"/*.err "$(lane_dir "$id")"/*.out "$kept/" 2>/dev/null
+  cp "$(lane_dir "$id")"/*.log "$(lane_dir "$id")"/*.err "$(lane_dir "$id")"/*.out "$kept/" 2>/dev/null || true
   echo "lane $id: its logs are kept in $kept"
 }
 

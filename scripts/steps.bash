@@ -101,9 +101,10 @@ steps_ctest_summary() {
 
 # scripts/test's arguments as CTest's, one a line: --full keeps the tests
 # labelled full (wow64-full too), which are left out without it; --fast
-# leaves out those labelled slow. CTest takes only the last -LE (repeated,
-# they exclude nothing), so every exclusion, the user's own -LE included,
-# is one regular expression. A selection that runs no test fails.
+# leaves out those labelled slow. Given several -LE, CTest leaves out only
+# the tests that match them all (-LE slow -LE full leaves out none), so every
+# exclusion, the user's own -LE included, is one regular expression. A
+# selection that runs no test fails.
 steps_ctest_selection() {
   local full=no exclude=() pattern=
   while [ $# -gt 0 ]; do

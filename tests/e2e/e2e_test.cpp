@@ -126,6 +126,14 @@ protected:
         EXPECT_EQ(files_in(folder.path()), folder.expected_files());
     }
 
+    // The product started before the run still runs, was never asked to
+    // close, and the folder is as it was.
+    void expect_running_product_untouched(const install_folder& folder, const scoped_handle& product) {
+        EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
+        EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
+        expect_product_untouched(folder);
+    }
+
     // Publishes build as 2.5.1 over the folder's 2.5.0 and says Yes: the
     // download is refused with the connection error and nothing changes, or
     // build is installed.
@@ -142,6 +150,17 @@ protected:
         EXPECT_TRUE(same_content(folder.product_exe(), build));
     }
 };
+
+// Where a case runs by default is its suite; the full run runs every case in
+// both prefixes (tests/e2e/CMakeLists.txt). Every case is alone in its lane.
+// - EndToEnd: in the 32-bit prefix, with OmBry32: what does not depend on
+//   the prefix;
+// - EndToEndUnderWow64: under WOW64, with OmBry64, as most users have it;
+// - EndToEndInBothPrefixes: what can depend on the prefix: the system's
+//   width, its DLLs and TLS, and what the updater does to a running product
+//   of that width.
+class EndToEndUnderWow64 : public EndToEnd {};
+class EndToEndInBothPrefixes : public EndToEnd {};
 
 // The control window of a running updater, found as the product would.
 HWND updater_control_window() { return FindWindowW(L"___OMBUP___TRW___", nullptr); }
@@ -222,7 +241,7 @@ TEST_F(EndToEnd, AVersionFileThatTricklesIsAConnectionError) {
 
 // The close request waits for the fetch, is then answered, and nothing more
 // is shown.
-TEST_F(EndToEnd, ACloseRequestDuringATricklingFetchIsAnsweredWhenItEnds) {
+TEST_F(EndToEndUnderWow64, ACloseRequestDuringATricklingFetchIsAnsweredWhenItEnds) {
     expect_a_flashed_box_counted();
     publish_trickling_version_file();
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -276,7 +295,7 @@ TEST_F(EndToEnd, UpToDate) {
     expect_product_untouched(folder);
 }
 
-TEST_F(EndToEnd, AnsweringNoChangesNothing) {
+TEST_F(EndToEndUnderWow64, AnsweringNoChangesNothing) {
     publish_version("251");
     publish_product(new_product_file());
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -286,12 +305,10 @@ TEST_F(EndToEnd, AnsweringNoChangesNothing) {
     // Silent or not, the question is asked.
     EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250", {box(update_question, control_class, "no")}).exit_code, 0);
     EXPECT_EQ(requests_for(product_file), downloads);
-    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
-    EXPECT_EQ(folder.product_log().size(), 1u);
-    expect_product_untouched(folder);
+    expect_running_product_untouched(folder, product);
 }
 
-TEST_F(EndToEnd, AFolderThatCannotBeWrittenIsReportedEvenWhenSilent) {
+TEST_F(EndToEndUnderWow64, AFolderThatCannotBeWrittenIsReportedEvenWhenSilent) {
     publish_version("251");
     publish_product(new_product_file());
     install_folder folder(install_folder::read_only, L"", ombup_exe());
@@ -360,11 +377,10 @@ TEST_F(EndToEnd, ACancelledDownloadShowsNothingMoreAndEndsPromptly) {
                              {box(update_question, control_class, "yes"), download_dialog("cancel"),
                               cancel_question_box("yes")});
     EXPECT_EQ(result.exit_code, 0) << "the updater waited for the transfer";
-    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
-    expect_product_untouched(folder);
+    expect_running_product_untouched(folder, product);
 }
 
-TEST_F(EndToEnd, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
+TEST_F(EndToEndUnderWow64, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle product = folder.start_product(1);
@@ -393,12 +409,10 @@ TEST_F(EndToEnd, AFailedDownloadIsAConnectionErrorAndTouchesNothing) {
     // Silent: nothing after the question and the dialog.
     EXPECT_EQ(run(folder, L"-s " + f_option + L" -v250", {box(update_question, control_class, "yes")}).exit_code, 0);
 
-    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
-    EXPECT_EQ(folder.product_log().size(), 1u);
-    expect_product_untouched(folder);
+    expect_running_product_untouched(folder, product);
 }
 
-TEST_F(EndToEnd, ACompleteDownloadIsInstalledAndTheProductRestarted) {
+TEST_F(EndToEndInBothPrefixes, ACompleteDownloadIsInstalledAndTheProductRestarted) {
     publish_version("251");
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -423,7 +437,7 @@ TEST_F(EndToEnd, ACompleteDownloadIsInstalledAndTheProductRestarted) {
     EXPECT_EQ(processes_running(folder.product_exe()).size(), 1u) << "the new product should run";
 }
 
-TEST_F(EndToEnd, TheRestartedProductGetsThePFlag) {
+TEST_F(EndToEndUnderWow64, TheRestartedProductGetsThePFlag) {
     publish_version("251");
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -436,7 +450,7 @@ TEST_F(EndToEnd, TheRestartedProductGetsThePFlag) {
     EXPECT_EQ(product_log_of(folder, 3).back(), "start [-r -p -s]");
 }
 
-TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
+TEST_F(EndToEndInBothPrefixes, AHalfPublishedReleaseIsNotInstalled) {
     // cversion.txt already says 2.5.2; the host still has 2.5.1.
     publish_version("252");
     publish_product(new_product_file(), seen_download);
@@ -446,12 +460,10 @@ TEST_F(EndToEnd, AHalfPublishedReleaseIsNotInstalled) {
                   download_refused(product_title + " có version 2.5.2 mới. Bạn có muốn cập nhật không ?"))
                   .exit_code,
               0);
-    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
-    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
-    expect_product_untouched(folder);
+    expect_running_product_untouched(folder, product);
 }
 
-TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
+TEST_F(EndToEndUnderWow64, OnlyTheProductsOwnPublisherIsInstalled) {
     publish_version("251");
     {
         install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -465,10 +477,22 @@ TEST_F(EndToEnd, OnlyTheProductsOwnPublisherIsInstalled) {
     expect_installed(folder, signed_product_file(L"2.5.1", L"publisher"));
 }
 
+// A running signed product offered the build of another subject: refused
+// before anything is closed.
+TEST_F(EndToEndUnderWow64, ARunningSignedProductIsNotClosedForAnotherSubjectsBuild) {
+    publish_version("251");
+    publish_product(signed_product_file(L"2.5.1", L"impostor"), seen_download);
+    install_folder folder(install_folder::writable, L"", ombup_exe());
+    folder.install_product(signed_product_file(L"2.5.0", L"publisher"));
+    const scoped_handle product = folder.start_product(1);
+    EXPECT_EQ(run(folder, f_option + L" -v250", download_refused()).exit_code, 0);
+    expect_running_product_untouched(folder, product);
+}
+
 // The publisher signs more than the product: this updater, signed as the
 // product is and announced by its version (4.0.0.1 reads as 400), is no
 // build of the product.
-TEST_F(EndToEnd, AnotherProgramOfThePublisherIsNotInstalled) {
+TEST_F(EndToEndUnderWow64, AnotherProgramOfThePublisherIsNotInstalled) {
     publish_version("400");
     publish_product(signed_updater_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -478,13 +502,11 @@ TEST_F(EndToEnd, AnotherProgramOfThePublisherIsNotInstalled) {
                   download_refused(product_title + " có version 4.0.0 mới. Bạn có muốn cập nhật không ?"))
                   .exit_code,
               0);
-    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
-    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
-    expect_product_untouched(folder);
+    expect_running_product_untouched(folder, product);
 }
 
 // One changed byte: Wine answers TRUST_E_BAD_DIGEST, as Windows does.
-TEST_F(EndToEnd, AnInstalledBuildWhoseSignatureNoLongerVerifiesTakesOnlyItsSignersBuilds) {
+TEST_F(EndToEndUnderWow64, AnInstalledBuildWhoseSignatureNoLongerVerifiesTakesOnlyItsSignersBuilds) {
     publish_version("251");
     std::string broken = read_file(signed_product_file(L"2.5.0", L"publisher"));
     ASSERT_GT(broken.size(), 0x1000u);
@@ -500,7 +522,7 @@ TEST_F(EndToEnd, AnInstalledBuildWhoseSignatureNoLongerVerifiesTakesOnlyItsSigne
 
 // Built with the EV subject as Windows writes it ("OID.2.5.4.15=Private
 // Organization", ...), which Wine spells otherwise.
-TEST_F(EndToEnd, AnUpdaterBuiltForAnEvPublisherInstallsOnlyItsBuilds) {
+TEST_F(EndToEndUnderWow64, AnUpdaterBuiltForAnEvPublisherInstallsOnlyItsBuilds) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"-pinned-ev", pinned_ev_ombup_exe());
     expect_refused(folder, signed_product_file(L"2.5.1", L"publisher"));
@@ -520,7 +542,7 @@ TEST_F(EndToEnd, ReportsFromAnotherProgramDoNotEndTheDownload) {
     EXPECT_TRUE(same_content(folder.product_exe(), new_product_file()));
 }
 
-TEST_F(EndToEnd, AProductThatWillNotCloseIsLeftAloneAndTheFailedWriteReportedUnlessSilent) {
+TEST_F(EndToEndInBothPrefixes, AProductThatWillNotCloseIsLeftAloneAndTheFailedWriteReportedUnlessSilent) {
     publish_version("251");
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -581,7 +603,7 @@ private:
 // KnownDLLs, a stand-in is never loaded, through a whole update that fetches
 // with WinHTTP and checks signatures with wintrust and crypt32. (Not
 // version.dll: Wine's own user32 loads it.)
-TEST_F(EndToEnd, NoDllPlantedBesideTheUpdaterIsLoaded) {
+TEST_F(EndToEndInBothPrefixes, NoDllPlantedBesideTheUpdaterIsLoaded) {
     publish_version("251");
     publish_product(signed_product_file(L"2.5.1", L"publisher"), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -642,7 +664,7 @@ bool get_over_tls_1_1(const std::string& path) {
            http->WinHttpReceiveResponse(request.get(), nullptr);
 }
 
-TEST_F(EndToEnd, AHostThatSpeaksOnlyTls11IsAConnectionError) {
+TEST_F(EndToEndInBothPrefixes, AHostThatSpeaksOnlyTls11IsAConnectionError) {
     publish_version("251");
     publish_product(new_product_file());
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -663,7 +685,7 @@ TEST_F(EndToEnd, AHostThatSpeaksOnlyTls11IsAConnectionError) {
 // installs but cannot run.
 int automatic_width() { return sizeof(void*) == 8 ? 32 : product_bits(); }
 
-TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
+TEST_F(EndToEndInBothPrefixes, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
     // The product of that width at 2.5.0 beside the updater, running when it can.
     const int bits = automatic_width();
     const bool runs = bits == product_bits();
@@ -693,7 +715,7 @@ TEST_F(EndToEnd, TheAutomaticPathUsesTheSystemWidthAndTheInstalledVersion) {
     EXPECT_EQ(run(folder, L"", {box(up_to_date_text, no_owner, "ok")}).exit_code, 0);
 }
 
-TEST_F(EndToEnd, ASecondUpdaterEndsAtOnceAndShowsNothing) {
+TEST_F(EndToEndUnderWow64, ASecondUpdaterEndsAtOnceAndShowsNothing) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle first = folder.start_updater(f_option + L" -v250");
@@ -736,7 +758,7 @@ TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterWhileABoxIsOpen) {
     }
 }
 
-TEST_F(EndToEnd, TheCloseRequestEndsTheUpdaterAtItsQuestion) {
+TEST_F(EndToEndUnderWow64, TheCloseRequestEndsTheUpdaterAtItsQuestion) {
     publish_version("251");
     install_folder folder(install_folder::writable, L"", ombup_exe());
     const scoped_handle updater = folder.start_updater(f_option + L" -v250");
@@ -790,7 +812,7 @@ TEST_F(EndToEnd, NoOtherProgramCanChangeTheCheckedBuildBeforeItIsInstalled) {
     EXPECT_EQ(files_in(folder.path()), folder.expected_files());
 }
 
-TEST_F(EndToEnd, TheCloseRequestBeforeOkInstallsNothing) {
+TEST_F(EndToEndUnderWow64, TheCloseRequestBeforeOkInstallsNothing) {
     publish_version("251");
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());
@@ -801,12 +823,10 @@ TEST_F(EndToEnd, TheCloseRequestBeforeOkInstallsNothing) {
     SendMessageW(updater_control_window(), UM_CLOSE_REQUEST, CLOSE_REQUEST_CODE, 0);
     // No further box: one would keep the updater from ending.
     EXPECT_EQ(wait_for_exit(updater, 60000), 0);
-    EXPECT_EQ(WaitForSingleObject(product.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the product was closed";
-    EXPECT_EQ(folder.product_log(), std::vector<std::string>{"start []"});
-    expect_product_untouched(folder);
+    expect_running_product_untouched(folder, product);
 }
 
-TEST_F(EndToEnd, AProductThatTakesAWhileToEndIsReplacedAndStartedOnceItHasEnded) {
+TEST_F(EndToEndUnderWow64, AProductThatTakesAWhileToEndIsReplacedAndStartedOnceItHasEnded) {
     publish_version("251");
     publish_product(new_product_file(), seen_download);
     install_folder folder(install_folder::writable, L"", ombup_exe());

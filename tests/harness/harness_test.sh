@@ -14,9 +14,9 @@ winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 case $1 in
 never-reached-main)
   # Run as a test, a program that never reaches a test's main: it fails,
-  # says so, and was started twice, the first start logged. The harness
-  # writes its files below OMBUP_BUILD_DIR/sandbox: a scratch one here.
-  OMBUP_BUILD_DIR=$scratch "$here/wine-run" --test "$2" "$(winpath "$scratch/out.txt")" >"$scratch/stdout" 2>"$scratch/stderr"
+  # says so, and was started twice, the first start logged, in a scratch
+  # log folder here.
+  "$here/wine-run" --log-dir "$scratch/sandbox" --test "$2" "$(winpath "$scratch/out.txt")" >"$scratch/stdout" 2>"$scratch/stderr"
   status=$?
   cat "$scratch/stderr"
   [ "$status" != 0 ] || fail "exit status 0"
@@ -25,11 +25,11 @@ never-reached-main)
   grep -q "that was the second start" "$scratch/stderr" || fail "not started a second time"
   [ "$(grep -c '^== ' "$scratch/sandbox/retries.log")" = 1 ] || fail "the first start is not logged once in retries.log"
   # The same program, run as a program, ends as it ends.
-  OMBUP_BUILD_DIR=$scratch "$here/wine-run" "$2" "$(winpath "$scratch/out.txt")" 2>"$scratch/stderr" ||
+  "$here/wine-run" --log-dir "$scratch/sandbox" "$2" "$(winpath "$scratch/out.txt")" 2>"$scratch/stderr" ||
     fail "run as a program: exit status $?"
   [ ! -s "$scratch/stderr" ] || fail "run as a program, it printed $(cat "$scratch/stderr")"
   # Wine cannot start it at all: its exit status and Wine's reason are shown.
-  OMBUP_BUILD_DIR=$scratch "$here/wine-run" --test "$scratch/missing.exe" 2>"$scratch/stderr"
+  "$here/wine-run" --log-dir "$scratch/sandbox" --test "$scratch/missing.exe" 2>"$scratch/stderr"
   status=$?
   cat "$scratch/stderr"
   [ "$status" != 0 ] || fail "a missing program: exit status 0"

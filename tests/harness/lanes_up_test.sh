@@ -7,7 +7,9 @@ set -u
 . "$(dirname "$0")/lane"
 failed=0
 displays=
-for id in $(cut -d' ' -f2 "$OMBUP_LANES_DIR/list"); do
+ids=$(cut -d' ' -f2 "$OMBUP_LANES_DIR/list" 2>/dev/null)
+[ -n "$ids" ] || { echo "no lanes listed in $OMBUP_LANES_DIR/list"; exit 1; }
+for id in $ids; do
   lane_wait_ready "$id" || { failed=1; continue; }
   display=$(sed -n 's/^export DISPLAY=//p' "$OMBUP_LANES_DIR/$id.env")
   echo "lane $id up on display $display"

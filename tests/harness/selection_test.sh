@@ -37,6 +37,5 @@ expect "i386 plain " --fast
 expect "full i386 plain wow64-full " --full --fast
 expect "i386 " --fast -L i386
 expect "plain " --fast -LE i386
-expect "i386-slow slow " -L slow
 expect "fails" -R nothing-at-all
 exit $failed
